@@ -1,0 +1,8 @@
+// Addresses fixed when the program is built (CMake cache variables
+// QUELLFIX_UPDATE_SERVER and QUELLFIX_HOME_PAGE).
+#pragma once
+
+// Base address of the update server: an http address ending in "/".
+extern const char kUpdateServer[];
+// The program's home page, shown in the main window's caption.
+extern const char kHomePage[];

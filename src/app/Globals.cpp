@@ -1,0 +1,48 @@
+// Program directory and debug switch (see Globals.h).
+#include "app/Globals.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+std::string g_strProgramDir;
+int g_bDebug = 0;
+
+std::string DirectoryOfPath(const std::string& path) {
+    std::string::size_type slash = path.rfind('\\');
+    if (slash == std::string::npos) return std::string();
+    return path.substr(0, slash);
+}
+
+std::string RunningProgramDirectory() {
+    // Grow the buffer until the whole path fits (long paths exceed MAX_PATH).
+    std::vector<char> buffer(MAX_PATH + 1);
+    for (;;) {
+        DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return std::string();
+        if (n < buffer.size() - 1) return DirectoryOfPath(std::string(buffer.data(), n));
+        if (buffer.size() > 32768) return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::vector<std::string> CommandLineWords() {
+    std::vector<std::string> words;
+    for (int i = 1; i < __argc; ++i) {
+        if (__argv && __argv[i]) words.emplace_back(__argv[i]);
+    }
+    return words;
+}
+
+std::string FileNameParameter(const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        // An empty word leaves the parameter unset, as a missing one would.
+        if (word.empty() || word[0] == '/' || word[0] == '-') continue;
+        return word;
+    }
+    return std::string();
+}
+
+bool IsDebugCommandLine(const std::vector<std::string>& words) {
+    return ::lstrcmpiA(FileNameParameter(words).c_str(), "debug") == 0;
+}

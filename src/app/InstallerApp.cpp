@@ -1,0 +1,29 @@
+// Start-up of the program (see InstallerApp.h).
+#include "app/InstallerApp.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "app/Globals.h"
+#include "app/MainDlg.h"
+
+BOOL CInstallerApp::InitInstance() {
+    // COM for the GUI thread, then OLE for hosting ActiveX controls (the
+    // details window's browser). Neither is uninitialised: the process ends
+    // when the main window closes.
+    ::CoInitialize(nullptr);
+    ::OleInitialize(nullptr);
+
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
+    std::vector<std::string> words = CommandLineWords();
+    g_strProgramDir = RunningProgramDirectory();
+    if (IsDebugCommandLine(words)) g_bDebug = 1;
+
+    {
+        CMainDlg dlg;
+        dlg.DoModal(nullptr);
+    }
+    return FALSE;
+}

@@ -1,0 +1,10 @@
+// The application object: sets up the services the windows need, the
+// program directory and the debug switch, then runs the main window.
+#pragma once
+#include <windows.h>
+
+class CInstallerApp {
+public:
+    // Runs the whole program; returns FALSE so the process ends afterwards.
+    BOOL InitInstance();
+};

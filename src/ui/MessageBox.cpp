@@ -1,0 +1,33 @@
+// Application-titled message boxes (see MessageBox.h).
+#include "ui/MessageBox.h"
+
+namespace {
+// Written once by the main window on the GUI thread before any worker starts.
+std::string& AppNameStorage() {
+    static std::string name = "Quellfix";
+    return name;
+}
+}  // namespace
+
+void SetAppName(const std::string& name) { AppNameStorage() = name; }
+
+std::string AppName() { return AppNameStorage(); }
+
+int ShowMessage(HWND owner, const std::string& text, UINT type) {
+    if ((type & MB_ICONMASK) == 0) {
+        switch (type & MB_TYPEMASK) {
+        case MB_OK:
+        case MB_OKCANCEL:
+            type |= MB_ICONEXCLAMATION;
+            break;
+        case MB_YESNO:
+        case MB_YESNOCANCEL:
+            type |= MB_ICONQUESTION;
+            break;
+        default:
+            break;
+        }
+    }
+    std::string title = AppName();
+    return ::MessageBoxA(owner, text.c_str(), title.c_str(), type);
+}

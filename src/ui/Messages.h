@@ -1,0 +1,12 @@
+// Private window messages by which worker threads report to their window.
+// Always sent with SendMessage and wParam 0, so a pointer in lParam stays
+// valid while the window handles it.
+#pragma once
+#include <windows.h>
+
+#define WM_DOWNLOAD_PROGRESS (WM_USER + 1)  // lParam: bytes received so far
+#define WM_DOWNLOAD_DONE (WM_USER + 2)      // lParam: transfer result
+#define WM_RUN_LOG (WM_USER + 3)            // lParam: const char* text to append
+#define WM_RUN_STEP (WM_USER + 4)           // lParam: 0
+#define WM_RUN_FINISHED (WM_USER + 5)       // lParam: 0
+#define WM_DOWNLOAD_SIZE (WM_USER + 6)      // lParam: remote size in bytes

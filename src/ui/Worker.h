@@ -1,0 +1,33 @@
+// Worker threads of the windows. A Worker owns the handles of the threads it
+// started; a window keeps its Worker as a member and joins it before it is
+// destroyed, so the window outlives every thread that points to it.
+//
+// Start never waits: a window starts the next thread while handling the
+// previous thread's last message, and that thread is still inside SendMessage.
+#pragma once
+#include <windows.h>
+
+#include <vector>
+
+typedef unsigned (*WorkerProc)(void* param);
+
+class Worker {
+public:
+    Worker() = default;
+    ~Worker() { Join(); }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    // Starts `proc(param)` on a new thread of normal priority. False when the
+    // thread cannot be created.
+    bool Start(WorkerProc proc, void* param);
+    // Waits for every thread started here to end. Call it only where none of
+    // them can be waiting on this thread (after the window they report to is
+    // gone).
+    void Join();
+    bool Running() const;
+
+private:
+    void CloseFinished();
+    std::vector<HANDLE> m_threads;
+};
