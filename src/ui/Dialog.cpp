@@ -38,6 +38,25 @@ void Dialog::EndDialog(INT_PTR result) {
     }
 }
 
+void Dialog::CenterOverOwner() {
+    RECT area;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &area);
+    } else {
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    RECT self;
+    ::GetWindowRect(m_hWnd, &self);
+    int width = self.right - self.left;
+    int height = self.bottom - self.top;
+    int x = area.left + ((area.right - area.left) - width) / 2;
+    int y = area.top + ((area.bottom - area.top) - height) / 2;
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Dialog* self = nullptr;
     if (msg == WM_INITDIALOG) {
@@ -80,8 +99,12 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
     }
     switch (msg) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
+        // Top-level dialogs open centred over their owner (or the screen),
+        // before OnInitDialog so that a handler may still move them.
+        if (!(::GetWindowLongA(m_hWnd, GWL_STYLE) & WS_CHILD)) CenterOverOwner();
         return OnInitDialog();
+    }
     case WM_COMMAND: {
         WORD id = LOWORD(wParam);
         WORD code = HIWORD(wParam);

@@ -48,6 +48,7 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+    void CenterOverOwner();
 
     UINT m_templateId;
     bool m_modal = false;
