@@ -2,6 +2,7 @@
 // and a program started by bare name from its own folder.
 #include <gtest/gtest.h>
 
+#include "app/Config.h"
 #include "app/Globals.h"
 #include "catalog/Catalog.h"
 #include "support/TestSupport.h"
@@ -86,6 +87,64 @@ TEST(ProgramDirectory, StartedByBareNameStillFindsItsOwnFolder) {
 
     report = RunProbe(dir.Path(), exe, "probe_startup.exe -debug", out);
     EXPECT_EQ(report, dir.Path() + "\n0\n");
+}
+
+}  // namespace
+
+namespace {
+
+struct TopLevelSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != search->pid || !::IsWindowVisible(hwnd)) return TRUE;
+    char cls[64] = {};
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (std::string(cls) != "#32770") return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+TEST(MainProgram, OpensItsMainWindowAndEndsWhenItCloses) {
+    ScopedTempDir dir("qf main ");
+    std::string exe = dir.File("Quellfix.exe");
+    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(), exe.c_str(), FALSE));
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + exe + "\" debug";
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    ASSERT_TRUE(::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 dir.Path().c_str(), &si, &pi));
+
+    TopLevelSearch search{pi.dwProcessId, nullptr};
+    bool shown = WaitFor([&] {
+        search.found = nullptr;
+        ::EnumWindows(&FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) return false;
+        char title[512] = {};
+        ::GetWindowTextA(search.found, title, sizeof title);
+        return std::string(title).rfind("Quellfix 2.0 - ", 0) == 0;
+    }, 30000);
+    EXPECT_TRUE(shown) << "no main window";
+    if (shown) {
+        char title[512] = {};
+        ::GetWindowTextA(search.found, title, sizeof title);
+        EXPECT_EQ(std::string(title), std::string("Quellfix 2.0 - ") + kHomePage);
+        // Closing the window the way its close box does ends the process.
+        ::PostMessageA(search.found, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(::WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+    ::TerminateProcess(pi.hProcess, 1);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
 }
 
 }  // namespace
