@@ -5,7 +5,9 @@
 #include "app/Config.h"
 #include "app/Globals.h"
 #include "catalog/Catalog.h"
+#include "inventory/Detection.h"
 #include "support/TestSupport.h"
+#include "support/WindowDriving.h"
 
 using namespace testing_support;
 
@@ -93,58 +95,62 @@ TEST(ProgramDirectory, StartedByBareNameStillFindsItsOwnFolder) {
 
 namespace {
 
-struct TopLevelSearch {
-    DWORD pid;
-    HWND found;
-};
+std::string Caption() { return std::string("Quellfix 2.0 - ") + kHomePage; }
 
-BOOL CALLBACK FindProcessWindow(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<TopLevelSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid || !::IsWindowVisible(hwnd)) return TRUE;
-    char cls[64] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) != "#32770") return TRUE;
-    search->found = hwnd;
-    return FALSE;
+int SystemLanguage() {
+    SystemProfile p;
+    DetectLanguage(p);
+    return p.languageId & 0x3FF;
 }
 
-TEST(MainProgram, OpensItsMainWindowAndEndsWhenItCloses) {
+// Started by bare name from its folder, in debug mode (no catalog download),
+// the real program lists the catalog beside it; the question to quit is not
+// asked since the list has rows, and closing the window ends the process.
+TEST(MainProgram, ListsTheCatalogBesideItAndEndsWhenClosed) {
+    ScopedTempDir dir("qf main ");
+    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(),
+                            dir.File("Quellfix.exe").c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(dir.File("quellfix.ini"),
+                           "[INFO]\r\nCOUNT=2\r\nLANGUAGE=" + std::to_string(SystemLanguage()) +
+                               "\r\n[1]\r\nTITLE=첫째\r\n[2]\r\nTITLE=둘째\r\n"));
+
+    TestProcess app("Quellfix.exe debug", dir.Path());
+    ASSERT_TRUE(app.Started());
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = FindProcessDialog(app.Pid(), Caption())) != nullptr; },
+                        30000));
+    char title[512] = {};
+    ::GetWindowTextA(main, title, sizeof title);
+    EXPECT_EQ(std::string(title), Caption());
+
+    HWND list = ::GetDlgItem(main, 1006);
+    std::vector<RemoteRow> rows;
+    ASSERT_TRUE(WaitFor([&] { return (rows = ReadRemoteList(list)).size() == 2; }, 30000));
+    EXPECT_EQ(rows[0].text, "첫째");
+    EXPECT_EQ(rows[0].installed, "설치안됨");
+    EXPECT_TRUE(rows[0].checked);
+    EXPECT_EQ(rows[0].data, 1);
+    EXPECT_EQ(rows[1].text, "둘째");
+    EXPECT_EQ(rows[1].data, 2);
+
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app.WaitExit(30000));
+}
+
+// With nothing to list the program asks whether to quit; Yes ends it.
+TEST(MainProgram, YesToTheQuestionEndsTheProcess) {
     ScopedTempDir dir("qf main ");
     std::string exe = dir.File("Quellfix.exe");
     ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(), exe.c_str(), FALSE));
-
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + exe + "\" debug";
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    ASSERT_TRUE(::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 dir.Path().c_str(), &si, &pi));
-
-    TopLevelSearch search{pi.dwProcessId, nullptr};
-    bool shown = WaitFor([&] {
-        search.found = nullptr;
-        ::EnumWindows(&FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) return false;
-        char title[512] = {};
-        ::GetWindowTextA(search.found, title, sizeof title);
-        return std::string(title).rfind("Quellfix 2.0 - ", 0) == 0;
-    }, 30000);
-    EXPECT_TRUE(shown) << "no main window";
-    if (shown) {
-        char title[512] = {};
-        ::GetWindowTextA(search.found, title, sizeof title);
-        EXPECT_EQ(std::string(title), std::string("Quellfix 2.0 - ") + kHomePage);
-        // Closing the window the way its close box does ends the process.
-        ::PostMessageA(search.found, WM_CLOSE, 0, 0);
-    }
-    EXPECT_EQ(::WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
-    ::TerminateProcess(pi.hProcess, 1);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    ASSERT_TRUE(WriteBytes(dir.File("quellfix.ini"),
+                           "[INFO]\r\nCOUNT=0\r\nLANGUAGE=" + std::to_string(SystemLanguage()) +
+                               "\r\n"));
+    TestProcess app("\"" + exe + "\" debug", dir.Path());
+    ASSERT_TRUE(app.Started());
+    BoxSequence boxes(Caption(), {IDYES}, 30000, app.Pid());
+    ASSERT_EQ(boxes.Wait().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?");
+    EXPECT_TRUE(app.WaitExit(30000));
 }
 
 }  // namespace

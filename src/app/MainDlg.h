@@ -1,7 +1,14 @@
-// The main window: the system summary, the update list and the commands.
+// The main window: the operating-system line, the system summary and the
+// update list, with select all, deselect all and the hide-installed box.
+// Everything it shows comes from the inventory taken when it opens and from
+// the catalog beside the program.
 #pragma once
 #include <windows.h>
 
+#include <string>
+
+#include "inventory/SystemProfile.h"
+#include "ui/Controls.h"
 #include "ui/Dialog.h"
 
 class CMainDlg : public Dialog {
@@ -9,10 +16,39 @@ public:
     CMainDlg();
     ~CMainDlg() override;
 
+    // Asks whether to quit when the list has no rows; Yes closes the window.
+    void AskToQuitIfEmpty();
+    // The profile detected when the window opened.
+    const SystemProfile& Profile() const { return m_profile; }
+
 protected:
     BOOL OnInitDialog() override;
+    void OnCancel() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    // A click in the list opens the item menu for the first selected row.
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+    // The item menu's commands, acting on the first selected row.
+    void OnItemCommand(WORD id);
+    int FirstSelectedRow() const;
     bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-private:
+    void InitUpdateList();
+    void OnSelectAll();
+    void OnDeselectAll();
+    void OnHideInstalled();
+    void OnPaint();
+    // The start command: runs the checked rows' updates in the run window,
+    // then evaluates the catalog again.
+    void OnStartUpdate();
+    void OnOK() override;
+    // Re-evaluates the catalog into the emptied list.
+    void RefillList();
+
+    Button m_btnStart;
+    Edit m_editSummary;
+    Button m_chkHideInstalled;
+    Static m_staticOs;
+    ListView m_listUpdates;
     HICON m_hIcon = nullptr;
+    SystemProfile m_profile;
 };

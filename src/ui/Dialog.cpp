@@ -3,7 +3,9 @@
 
 Dialog::Dialog(UINT templateId) : m_templateId(templateId) {}
 
-Dialog::~Dialog() {
+Dialog::~Dialog() { DestroyWindowNow(); }
+
+void Dialog::DestroyWindowNow() {
     if (m_hWnd && !m_modal) {
         HWND hwnd = m_hWnd;
         m_hWnd = nullptr;

@@ -43,6 +43,10 @@ protected:
         return false;
     }
 
+    // Destroys a modeless dialog's window now (a derived destructor calls it
+    // before joining its workers, so none is left sending to the window).
+    void DestroyWindowNow();
+
     HWND m_hWnd = nullptr;
 
 private:

@@ -1,0 +1,114 @@
+// Benchmark: time from starting Quellfix.exe to a filled update list, for a
+// 300-entry catalog on a system with 5,000 installed-update records. Prints
+// every run and the median. Run with: scripts/bench.sh startup [runs]
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/Config.h"
+#include "inventory/Detection.h"
+#include "support/TestSupport.h"
+#include "support/WindowDriving.h"
+
+using namespace testing_support;
+
+namespace {
+
+const int kUpdates = 2000, kUninstall = 2000, kHotFix = 1000;  // 5,000 records
+const int kEntries = 300;
+
+bool RunRegedit(const std::string& regFile) {
+    TestProcess regedit("regedit /S \"" + regFile + "\"", "");
+    return regedit.Started() && regedit.WaitExit(600000);
+}
+
+std::string KbName(int i) { return "KB" + std::to_string(960000 + i); }
+
+void PlantRecords(const std::string& regFile, bool remove) {
+    std::string reg = "REGEDIT4\r\n\r\n";
+    const char* m = remove ? "-" : "";
+    if (remove) {
+        reg += "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Updates\\QFBench Windows XP]\r\n";
+    } else {
+        for (int i = 0; i < kUpdates; ++i) {
+            std::string base = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Updates\\QFBench Windows XP\\SP" +
+                               std::to_string(2 + i % 2) + "\\" + KbName(i);
+            reg += base + "]\r\n\"Description\"=\"Security Update\"\r\n";
+            reg += base + "\\Filelist\\0]\r\n\"FileName\"=\"file.dll\"\r\n";
+        }
+    }
+    for (int i = 0; i < kUninstall; ++i)
+        reg += std::string("[") + m + "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QFBench-" +
+               KbName(kUpdates + i) + "]\r\n" + (remove ? "" : "\"DisplayName\"=\"update\"\r\n");
+    for (int i = 0; i < kHotFix; ++i)
+        reg += std::string("[") + m + "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\HotFix\\QFBench-" +
+               KbName(kUpdates + kUninstall + i) + "]\r\n" + (remove ? "" : "\"Installed\"=dword:00000001\r\n");
+    WriteBytes(regFile, reg);
+    RunRegedit(regFile);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    ScopedTempDir dir("qf bench ");
+    std::string exe = dir.File("Quellfix.exe");
+    if (!::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(), exe.c_str(), FALSE)) {
+        std::printf("Quellfix.exe not found under %s\n", BinaryDir().c_str());
+        return 1;
+    }
+    SystemProfile profile;
+    DetectLanguage(profile);
+    // Every other entry is installed (found among the records), so with
+    // installed updates hidden 150 rows are listed.
+    std::string catalog = "[INFO]\r\nCOUNT=" + std::to_string(kEntries) +
+                          "\r\nLANGUAGE=" + std::to_string(profile.languageId & 0x3FF) + "\r\n";
+    for (int i = 1; i <= kEntries; ++i) {
+        catalog += "[" + std::to_string(i) + "]\r\nTITLE=업데이트 " + std::to_string(i) +
+                   "\r\nIEVER=0\r\nSPVER=-1\r\nREGKEY=" +
+                   (i % 2 ? KbName(i * 13) : "KB1" + std::to_string(i)) + "\r\n";
+    }
+    WriteBytes(dir.File("quellfix.ini"), catalog);
+    const int expectedRows = kEntries / 2;
+
+    std::printf("planting %d installed-update records...\n", kUpdates + kUninstall + kHotFix);
+    PlantRecords(dir.File("plant.reg"), false);
+
+    std::string caption = std::string("Quellfix 2.0 - ") + kHomePage;
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        LARGE_INTEGER freq, t0, t1;
+        ::QueryPerformanceFrequency(&freq);
+        ::QueryPerformanceCounter(&t0);
+        TestProcess app("\"" + exe + "\" debug", dir.Path());
+        HWND main = nullptr;
+        bool filled = WaitFor([&] {
+            if (!main) main = FindProcessDialog(app.Pid(), caption);
+            return main && ::SendMessageA(::GetDlgItem(main, 1006), LVM_GETITEMCOUNT, 0, 0) ==
+                               expectedRows;
+        }, 600000);
+        ::QueryPerformanceCounter(&t1);
+        double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) /
+                    static_cast<double>(freq.QuadPart);
+        if (!filled) {
+            std::printf("run %d: list not filled\n", run + 1);
+        } else {
+            times.push_back(ms);
+            std::printf("run %d: %.0f ms\n", run + 1, ms);
+        }
+        if (main) ::PostMessageA(main, WM_CLOSE, 0, 0);
+        app.WaitExit(30000);
+    }
+    PlantRecords(dir.File("remove.reg"), true);
+    if (times.empty()) return 1;
+    std::sort(times.begin(), times.end());
+    std::printf("start to filled list (%d entries, %d rows, %d records): median %.0f ms over %zu runs\n",
+                kEntries, expectedRows, kUpdates + kUninstall + kHotFix, times[times.size() / 2],
+                times.size());
+    return 0;
+}

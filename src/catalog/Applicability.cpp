@@ -1,0 +1,135 @@
+// The applicability rules for one catalog entry (see Applicability.h).
+#include "catalog/Applicability.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "catalog/Catalog.h"
+#include "inventory/Detection.h"
+
+namespace {
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// A service-pack list such as "1,3": any element equal to the system's
+// service pack, or reading as 0 (a "0", an empty element, text), matches.
+bool ServicePackListMatches(const std::string& value, int servicePack) {
+    if (value == "-1") return true;
+    char work[1024] = {};
+    std::strncpy(work, value.c_str(), 1023);
+    bool noMatch = true;
+    char* current = work;
+    for (char* next = SplitAtChar(current, ','); next; next = SplitAtChar(current, ',')) {
+        int v = CatalogToInt(current);
+        if (v == 0 || v == servicePack) noMatch = false;
+        current = next;
+    }
+    int last = CatalogToInt(current);
+    return !(last != 0 && last != servicePack && noMatch);
+}
+
+}  // namespace
+
+char* SplitAtChar(char* text, char c) {
+    char* at = std::strchr(text, c);
+    if (!at || c == '\0') return nullptr;
+    *at = '\0';
+    return at + 1;
+}
+
+bool ParseRegistryProbe(const std::string& value, RegistryRoot& root, std::string& subKey) {
+    static const struct {
+        const char* name;
+        RegistryRoot root;
+    } roots[] = {{"HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
+                 {"HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
+                 {"HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot}};
+    for (const auto& r : roots) {
+        size_t n = std::strlen(r.name);
+        if (value.size() > n && value.compare(0, n, r.name) == 0) {
+            root = r.root;
+            // The character after the root name is the separator.
+            subKey = value.substr(n + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CatalogLanguageMatches(int catalogLanguage, unsigned short languageId) {
+    return catalogLanguage == (languageId & 0x3FF);
+}
+
+std::string LanguageMismatchMessage(int catalogLanguage, unsigned short languageId) {
+    return std::string("현재 운영체제(") + GetLanguageName(languageId) + ")에는 이 언어(" +
+           GetLanguageName(catalogLanguage) + ")의 업데이트를 설치하실 수 없습니다";
+}
+
+bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& profile,
+                   const InstalledProbes& probes, UpdateItem& item) {
+    if (EqualsNoCase(key("ENABLE", "1"), "0")) return false;
+    if (CatalogToInt(key("IEVER", "6")) > profile.ieVersion) return false;
+
+    int wmp = CatalogToInt(key("WMPVER", "0"));
+    if (wmp != 0 && wmp != profile.wmpMajor) return false;
+
+    if (!ServicePackListMatches(key("SPVER", "-1"), profile.servicePack)) return false;
+
+    if (EqualsNoCase(key("IISVER", "notrequire"), "require") && profile.iisVersion == -1)
+        return false;
+    if (EqualsNoCase(key("SNMPVER", "notrequire"), "require") && profile.snmpInstalled == 0)
+        return false;
+
+    std::string dotNet = key("DOTNETVER", "-1");
+    if (EqualsNoCase(dotNet, "require")) {
+        if (profile.dotNetVersion == -1) return false;
+    } else {
+        int v = CatalogToInt(dotNet);
+        if (v != -1) {
+            if (v != profile.dotNetVersion) return false;
+            int sp = CatalogToInt(key("DOTNETSPVER", "-1"));
+            if (profile.dotNetServicePack != -1 && profile.dotNetServicePack != sp) return false;
+        }
+    }
+
+    int wmf = CatalogToInt(key("WMFVER", "-1"));
+    if (wmf != -1 && wmf != profile.wmfMajor) return false;
+
+    item.number = number;
+    item.title = key("TITLE", "");
+    item.installed = false;
+
+    // Probes REGKEY, REGKEY2, REGKEY3, ... up to the first missing one.
+    for (int k = 1;; ++k) {
+        char name[32];
+        if (k == 1) {
+            std::snprintf(name, sizeof name, "REGKEY");
+        } else {
+            std::snprintf(name, sizeof name, "REGKEY%d", k);
+        }
+        std::string value = key(name, "");
+        if (value.empty()) break;
+        RegistryRoot root;
+        std::string subKey;
+        bool found = ParseRegistryProbe(value, root, subKey)
+                         ? (probes.registryKey && probes.registryKey(root, subKey))
+                         : (probes.installedName && probes.installedName(value));
+        if (found) {
+            item.installed = true;
+            break;
+        }
+    }
+
+    if (EqualsNoCase(key("TYPE", "PATCH"), "APPLICATION")) return false;
+    return true;
+}

@@ -1,0 +1,48 @@
+// Whether one catalog entry applies to this system and whether its update is
+// already installed: a pure decision over the entry's keys (looked up on
+// demand, in the order the rules need them), the detected system profile and
+// two installed-ness probes.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "inventory/SystemProfile.h"
+
+// Looks up one key of the entry, giving `defaultValue` when it is missing.
+using EntryKeyLookup = std::function<std::string(const char* key, const char* defaultValue)>;
+
+enum class RegistryRoot { LocalMachine, CurrentUser, ClassesRoot };
+
+struct InstalledProbes {
+    // True when the key `subKey` under `root` exists and can be opened.
+    std::function<bool(RegistryRoot root, const std::string& subKey)> registryKey;
+    // True when some recorded installed-update name contains `name`.
+    std::function<bool(const std::string& name)> installedName;
+};
+
+// One catalog entry while it is evaluated.
+struct UpdateItem {
+    int number = 0;
+    std::string title;
+    bool installed = false;
+};
+
+// Evaluates entry `number`. False when the entry is not listed on this
+// system (switched off, a condition fails, or it is an application);
+// otherwise true with `item` filled.
+bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& profile,
+                   const InstalledProbes& probes, UpdateItem& item);
+
+// True when the catalog's LANGUAGE number is the system's primary language.
+bool CatalogLanguageMatches(int catalogLanguage, unsigned short languageId);
+// The message shown when it is not.
+std::string LanguageMismatchMessage(int catalogLanguage, unsigned short languageId);
+
+// Cuts `text` at the first `c`: overwrites it with NUL and returns the
+// position after it; nullptr (text unchanged) when `c` does not occur.
+char* SplitAtChar(char* text, char c);
+
+// The registry form of an installed-ness probe: one of the three root names
+// in capitals, one separator character and a sub-key path. False for
+// anything else, which is then an update name.
+bool ParseRegistryProbe(const std::string& value, RegistryRoot& root, std::string& subKey);

@@ -1,0 +1,79 @@
+// Filling the update list (see UpdateList.h).
+#include "catalog/UpdateList.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "catalog/Applicability.h"
+#include "catalog/Catalog.h"
+#include "inventory/InstalledUpdates.h"
+#include "registry/RegistryKey.h"
+#include "ui/MessageBox.h"
+
+const char kInstalledText[] = "설치됨";
+const char kNotInstalledText[] = "설치안됨";
+
+namespace {
+
+HKEY RootKey(RegistryRoot root) {
+    switch (root) {
+    case RegistryRoot::LocalMachine:
+        return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::CurrentUser:
+        return HKEY_CURRENT_USER;
+    case RegistryRoot::ClassesRoot:
+        return HKEY_CLASSES_ROOT;
+    }
+    return HKEY_LOCAL_MACHINE;
+}
+
+void WriteRow(const UpdateItem& item, const ListView& list, const Button& hideInstalled) {
+    int row;
+    if (item.installed) {
+        // The box is read at each installed entry, as the user last left it.
+        if (hideInstalled.IsChecked()) return;
+        row = list.InsertItem(list.GetItemCount(), item.title);
+        list.SetItemText(row, 1, kInstalledText);
+    } else {
+        row = list.InsertItem(list.GetItemCount(), item.title);
+        list.SetItemText(row, 1, kNotInstalledText);
+        list.SetCheck(row, true);
+    }
+    list.SetItemData(list.GetItemCount() - 1, item.number);
+}
+
+}  // namespace
+
+void FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
+                    const Button& hideInstalled, const Button& startButton) {
+    int count = CatalogToInt(ReadCatalogValue(path, "INFO", "COUNT", "0"));
+    int lang = CatalogToInt(ReadCatalogValue(path, "INFO", "LANGUAGE", "0"));
+    if (!CatalogLanguageMatches(lang, profile.languageId)) {
+        HWND owner = ::GetParent(list.GetHwnd());
+        ShowMessage(owner, LanguageMismatchMessage(lang, profile.languageId), MB_OK);
+        startButton.Enable(false);
+        return;
+    }
+
+    std::vector<std::string> installedNames;
+    CollectInstalledUpdates(installedNames);
+
+    InstalledProbes probes;
+    probes.registryKey = [](RegistryRoot root, const std::string& subKey) {
+        int needsRepair = 0;
+        return ProbeRegistryKey(RootKey(root), subKey, needsRepair) != FALSE;
+    };
+    probes.installedName = [&installedNames](const std::string& name) {
+        return IsNameInstalled(installedNames, name);
+    };
+
+    for (int number = 1; number <= count; ++number) {
+        std::string section = EntrySection(number);
+        EntryKeyLookup key = [&path, &section](const char* name, const char* defaultValue) {
+            return ReadCatalogValue(path, section, name, defaultValue, kCatalogListBuffer);
+        };
+        UpdateItem item;
+        if (EvaluateEntry(number, key, profile, probes, item)) WriteRow(item, list, hideInstalled);
+    }
+}

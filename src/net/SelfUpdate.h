@@ -1,0 +1,33 @@
+// The check for a newer version of the program at start-up, and the fetch
+// and start of its setup program when the user accepts.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// This program's version, as the update server's version file writes it.
+extern const char kProgramVersion[];  // "2.000"
+
+// A dotted version text as a number: every '.' removed, the rest read as a
+// decimal integer ("2.000" is 2000; "2.1" is 21).
+int VersionNumber(const std::string& text);
+
+// Where the self-update looks and what it opens; the program uses the
+// build's addresses, tests their own.
+struct SelfUpdateSite {
+    std::string serverBase;  // "http://.../", holds update/version.inf and update/setup.exe
+    std::string homePage;    // opened in the browser
+    int maxAttempts = 3;     // fetches that succeed without a readable file
+};
+SelfUpdateSite DefaultSelfUpdateSite();
+
+// Asks the server for the latest version; when it is newer and the user
+// agrees, runs the self-update and returns 1 (the main window then skips
+// its initialisation). 0 otherwise. `mainWindow` may be null: then nothing
+// is asked and 0 is returned.
+int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site = DefaultSelfUpdateSite());
+
+// Opens the home page, fetches the setup program beside this program as
+// "update.exe", starts it and closes `mainWindow`. A failed fetch is
+// reported with an offer to open the home page.
+void RunSelfUpdate(HWND mainWindow, const SelfUpdateSite& site = DefaultSelfUpdateSite());

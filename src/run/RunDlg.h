@@ -1,0 +1,66 @@
+// The run window: downloads every chosen update into the UPDATES folder, one
+// file at a time, then has every downloaded installer run, one after the
+// other, showing a status line, a growing log and two progress bars. The run
+// starts by itself at the window's first paint.
+//
+// Worker threads (one download thread per file, then one install thread)
+// never touch a control: they report with the private messages, sent
+// synchronously, and the window's own handling decides what comes next. The
+// window joins every worker before it is destroyed.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "ui/Controls.h"
+#include "ui/Dialog.h"
+#include "ui/Worker.h"
+
+class CRunDlg : public Dialog {
+public:
+    CRunDlg();
+    ~CRunDlg() override;
+
+    // Filled by the start command before the window is shown; parallel,
+    // one element per chosen update, in list order.
+    std::vector<std::string> m_arrUrls;
+    std::vector<std::string> m_arrPaths;
+    std::vector<std::string> m_arrTitles;
+    std::vector<std::string> m_arrCmdLines;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void StartRun();
+    void StartDownload(const std::string& url, const std::string& path);
+    void OnDownloadDone(LPARAM result);
+    void AppendLog(const std::string& text) const { m_editLog.Append(text.c_str()); }
+    static unsigned DownloadThread(void* param);
+    static unsigned InstallThread(void* param);
+
+    Button m_btnCancel;
+    Static m_staticStatus;
+    ProgressBar m_progressFile;
+    ProgressBar m_progressTotal;
+    Edit m_editLog;
+
+    int m_bStarted = 0;
+    int m_nCurrent = 0;
+    int m_nTotal = 0;
+    std::string m_strCurPath;
+    std::string m_strCurUrl;
+    // Read by the workers while the GUI thread writes them.
+    std::atomic<int> m_bRunning{0};
+    std::atomic<int> m_bCancel{0};
+    // Whether each item's file is present after its download: fetched, or
+    // already there with the server's size. Written by the GUI thread before
+    // the install thread starts, read by it afterwards.
+    std::vector<int> m_arrPresent;
+    Worker m_workers;
+};

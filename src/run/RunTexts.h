@@ -1,0 +1,36 @@
+// The texts the run window shows and logs, and the reading of an
+// installer's outcome. Kept together so every line of the log is defined in
+// one place and can be checked without a window.
+#pragma once
+#include <string>
+
+extern const char kRunCancelButton[];      // "업데이트 취소"
+extern const char kRunCloseButton[];       // "닫기"
+extern const char kRunNothingToDo[];       // nothing to download and install
+extern const char kRunDownloadDone[];      // "다운로드 완료.\r\n\r\n"
+extern const char kRunDownloadFailed[];    // "다운로드 실패.\r\n\r\n"
+extern const char kRunCancelled[];         // after the download phase
+extern const char kRunInstallCancelled[];  // in the install phase
+extern const char kRunAllDownloaded[];     // status line after the last file
+extern const char kRunAskCancel[];         // the cancel question
+extern const char kRunRestartNeeded[];     // once, when an installer asked for a restart
+extern const char kRunAskRunDebug[];       // "Are you sure to run?"
+extern const char kRunUndefinedDebug[];    // "Undefined ExecuteFile..."
+
+// "[n/total] title 를 다운로드 하고 있습니다.  " (no line break, two blanks).
+std::string DownloadingText(int n, int total, const std::string& title);
+// "(파일 크기 : K KB)\r\n" with the size taken as unsigned, in whole KB.
+std::string FileSizeText(long size);
+// The line of 65 dashes and the announcement that installing starts.
+std::string InstallStartText();
+// "[n/total] title 를 설치하고 있습니다...  ", bounded to 1023 characters.
+std::string InstallingText(int n, int total, const std::string& title);
+// "[n/total] title 는 다운로드에 실패하여 설치하지 않습니다.\r\n\r\n".
+std::string NotDownloadedText(int n, int total, const std::string& title);
+
+// How one item's install ended.
+enum class InstallOutcome { Declined, NotStarted, Done, DoneRestart, Failed };
+// Reads the installer's exit code: 0 done; 3010 and 1641 done but Windows
+// must restart; anything else failed.
+InstallOutcome OutcomeOf(bool started, unsigned long exitCode);
+std::string OutcomeText(InstallOutcome outcome, unsigned long exitCode);
