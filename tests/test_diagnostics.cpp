@@ -28,6 +28,8 @@ struct BoundedCase {
     const char* kept;  // what the buffer holds afterwards
 };
 
+void PrintTo(const BoundedCase& c, std::ostream* os) { *os << c.name; }
+
 class Bounded : public ::testing::TestWithParam<BoundedCase> {};
 
 TEST_P(Bounded, KeepsCapacityMinusOneCharacters) {
@@ -91,6 +93,8 @@ struct LineCase {
     std::string line;      // sent as text
     std::string received;  // what the viewer reads
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 class ViewerLines : public ::testing::TestWithParam<LineCase> {};
 

@@ -29,6 +29,8 @@ struct TranslationCase {
     DWORD expected;
 };
 
+void PrintTo(const TranslationCase& c, std::ostream* os) { *os << c.name; }
+
 class TranslationOrder : public ::testing::TestWithParam<TranslationCase> {};
 
 TEST_P(TranslationOrder, FirstSearchThatFindsAnEntryGivesTheWholeEntry) {
@@ -71,6 +73,8 @@ struct InfoCase {
     const char* engine;
     bool hasEngine;
 };
+
+void PrintTo(const InfoCase& c, std::ostream* os) { *os << c.name; }
 
 class VersionResource : public ::testing::TestWithParam<InfoCase> {};
 
@@ -152,6 +156,8 @@ struct RecognitionCase {
     const char* switches;
 };
 
+void PrintTo(const RecognitionCase& c, std::ostream* os) { *os << c.name; }
+
 class Recognition : public ::testing::TestWithParam<RecognitionCase> {};
 
 TEST_P(Recognition, ChoosesTheSwitchesOfTheFirstRuleThatHolds) {
@@ -223,6 +229,8 @@ struct RuleCase {
     const char* path;
     SwitchRule rule;
 };
+
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
 
 class SwitchRules : public ::testing::TestWithParam<RuleCase> {};
 
@@ -303,6 +311,8 @@ struct CommandCase {
     const char* commandLine;
 };
 
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+
 class CommandLines : public ::testing::TestWithParam<CommandCase> {};
 
 TEST_P(CommandLines, QuoteThePathAndHandPackagesToTheirProgram) {
@@ -335,6 +345,8 @@ struct ExtensionCase {
     const char* path;
     const char* extension;
 };
+
+void PrintTo(const ExtensionCase& c, std::ostream* os) { *os << c.name; }
 
 class Extensions : public ::testing::TestWithParam<ExtensionCase> {};
 
@@ -375,6 +387,8 @@ struct LaunchCase {
     const char* exitOverride;  // QUELLFIX_FAKE_EXIT, or null
     DWORD exitCode;
 };
+
+void PrintTo(const LaunchCase& c, std::ostream* os) { *os << c.name; }
 
 class Launch : public ::testing::TestWithParam<LaunchCase> {};
 
