@@ -4,6 +4,7 @@
 // installers and of an MSI package from folders whose names have blanks.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -444,6 +445,16 @@ TEST(Launch, WaitsForTheInstallerToEnd) {
     EXPECT_TRUE(UninstallKeyExists("KB990404"));
 }
 
+TEST(Launch, WithoutARecordFileNamedTheFakeRecordsBesideItself) {
+    ScopedTempDir dir("qf beside ");
+    std::string path = dir.File("kb990404.exe");
+    ASSERT_TRUE(::CopyFileA(FixtureFile("fake_cabinet.exe").c_str(), path.c_str(), FALSE));
+    ScopedEnv noRecord("QUELLFIX_FAKE_RECORD", nullptr);
+    UninstallKeyGuard key("KB990404");
+    ASSERT_TRUE(RunAndWait("\"" + path + "\" /Q").started);
+    EXPECT_EQ(ReadBytes(dir.File("fake_record.txt")), "\"" + path + "\" /Q\n");
+}
+
 TEST(Launch, AMissingProgramIsReportedAsNotStarted) {
     ScopedTempDir dir("qf missing ");
     const std::string commandLines[] = {
@@ -484,6 +495,50 @@ TEST(Launch, TheQuotedPathStartsTheInstallerNotAProgramNamedByItsFirstWord) {
     EXPECT_EQ(quoted.exitCode, 0u);
     EXPECT_TRUE(UninstallKeyExists("KB990401"));
     EXPECT_EQ(record.Lines().back(), "\"" + path + "\" /Q");
+}
+
+// How probe_launch reports on itself (see its source).
+constexpr DWORD kInheritedHandle = 1;
+constexpr DWORD kOpenToEveryone = 2;
+
+// Starts a program the way the installer launch must not: handles inherited
+// and, optionally, an empty-pointer access list. Its exit code.
+DWORD LaunchCarelessly(const std::string& commandLine, bool openToEveryone) {
+    SECURITY_DESCRIPTOR descriptor;
+    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, TRUE};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+    if (!::CreateProcessA(nullptr, writable.data(), openToEveryone ? &attributes : nullptr,
+                          nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+        return 0xFFFFFFFF;
+    ::WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 0xFFFFFFFF;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return code;
+}
+
+TEST(Launch, TheInstallerInheritsNoHandleAndGetsTheDefaultAccessList) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE event = ::CreateEventA(&inheritable, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    const std::string commandLine = "\"" + FixtureFile("probe_launch.exe") + "\" " +
+                                    std::to_string(reinterpret_cast<uintptr_t>(event));
+
+    RunResult result = RunAndWait(commandLine);
+    EXPECT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 0u) << "1: handle inherited, 2: open to everyone, 4: unreadable";
+
+    // The probe does notice both where a launch grants them.
+    EXPECT_EQ(LaunchCarelessly(commandLine, true), kInheritedHandle | kOpenToEveryone);
+    EXPECT_EQ(LaunchCarelessly(commandLine, false), kInheritedHandle);
+    ::CloseHandle(event);
 }
 
 TEST(WindowsInstallerPackage, IsInstalledSilentlyThroughMsiexecAndRemovedAgain) {

@@ -141,3 +141,10 @@ target_compile_definitions(quellfix_test_support PUBLIC
   QUELLFIX_TEST_MSI_PRODUCT_CODE="${QUELLFIX_TEST_MSI_PRODUCT_CODE}")
 # UnusedLoopbackPort() binds a socket.
 target_link_libraries(quellfix_test_support PUBLIC ws2_32)
+
+# Reports whether a launched program inherited a handle or got an access
+# list open to everyone.
+add_executable(probe_launch WIN32 ${QUELLFIX_RUN_FIXTURE_SOURCE}/probe_launch.cpp)
+target_link_libraries(probe_launch PRIVATE advapi32)
+set_target_properties(probe_launch PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUELLFIX_RUN_FIXTURE_OUTPUT})
+add_dependencies(quellfix_fixtures probe_launch)

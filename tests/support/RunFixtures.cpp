@@ -34,14 +34,18 @@ void DeleteUninstallKey(const std::string& name) {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kUninstallRoot + name).c_str());
 }
 
-ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : ScopedEnv(std::move(name), nullptr) {
+    ::SetEnvironmentVariableA(m_name.c_str(), value.c_str());
+}
+
+ScopedEnv::ScopedEnv(std::string name, std::nullptr_t) : m_name(std::move(name)) {
     char old[4096];
     DWORD n = ::GetEnvironmentVariableA(m_name.c_str(), old, sizeof old);
     if (n > 0 && n < sizeof old) {
         m_old.assign(old, n);
         m_hadOld = true;
     }
-    ::SetEnvironmentVariableA(m_name.c_str(), value.c_str());
+    ::SetEnvironmentVariableA(m_name.c_str(), nullptr);
 }
 
 ScopedEnv::~ScopedEnv() {

@@ -6,6 +6,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -30,6 +31,8 @@ void DeleteUninstallKey(const std::string& name);
 class ScopedEnv {
 public:
     ScopedEnv(std::string name, const std::string& value);
+    // Removes the variable for the lifetime of the object.
+    ScopedEnv(std::string name, std::nullptr_t);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
