@@ -50,7 +50,8 @@ bool WriteServedFile(const std::string& path, long long size) {
     for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<char>(i * 7 + (i >> 9));
     bool ok = true;
     for (long long left = size; left > 0 && ok;) {
-        DWORD n = static_cast<DWORD>(left < static_cast<long long>(chunk.size()) ? left : chunk.size());
+        DWORD n =
+            static_cast<DWORD>(left < static_cast<long long>(chunk.size()) ? left : chunk.size());
         DWORD written = 0;
         ok = ::WriteFile(file, chunk.data(), n, &written, nullptr) && written == n;
         left -= n;
@@ -63,27 +64,27 @@ bool WriteServedFile(const std::string& path, long long size) {
 class ProgressWindow {
 public:
     explicit ProgressWindow(long long total)
-        : m_window("Quellfix download benchmark",
-                   [this, total](HWND hwnd, UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
-                       if (msg == WM_CREATE) {
-                           m_bar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE,
-                                                     0, 0, 180, 20, hwnd, nullptr, nullptr, nullptr);
-                           ::SendMessageA(m_bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
-                           return false;
-                       }
-                       if (msg == WM_DOWNLOAD_PROGRESS) {
-                           ++m_messages;
-                           ::SendMessageA(m_bar, PBM_SETPOS, static_cast<WPARAM>(lParam), 0);
-                           result = 0;
-                           return true;
-                       }
-                       if (msg == WM_DOWNLOAD_DONE) {
-                           m_done = static_cast<int>(lParam);
-                           result = 0;
-                           return true;
-                       }
-                       return false;
-                   }) {}
+        : m_window("Quellfix download benchmark", [this, total](HWND hwnd, UINT msg, WPARAM,
+                                                                LPARAM lParam, LRESULT& result) {
+              if (msg == WM_CREATE) {
+                  m_bar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 0, 0,
+                                            180, 20, hwnd, nullptr, nullptr, nullptr);
+                  ::SendMessageA(m_bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+                  return false;
+              }
+              if (msg == WM_DOWNLOAD_PROGRESS) {
+                  ++m_messages;
+                  ::SendMessageA(m_bar, PBM_SETPOS, static_cast<WPARAM>(lParam), 0);
+                  result = 0;
+                  return true;
+              }
+              if (msg == WM_DOWNLOAD_DONE) {
+                  m_done = static_cast<int>(lParam);
+                  result = 0;
+                  return true;
+              }
+              return false;
+          }) {}
     HWND Hwnd() const { return m_window.Hwnd(); }
     long Messages() const { return m_messages; }
     int Done() const { return m_done; }
@@ -195,18 +196,21 @@ int main(int argc, char** argv) {
     }
     const double window = size / Median(windowTimes) / kMB;
     const double bare = size / Median(bareTimes) / kMB;
-    std::printf("DownloadFile, window thread handling every progress message: %8.1f MB/s"
-                " (%.2f s; %ld messages, bar at %d)\n",
-                window, Median(windowTimes), messages, bar);
-    std::printf("DownloadFile, no window:                                      %8.1f MB/s (%.2f s)\n",
-                bare, Median(bareTimes));
+    std::printf(
+        "DownloadFile, window thread handling every progress message: %8.1f MB/s"
+        " (%.2f s; %ld messages, bar at %d)\n",
+        window, Median(windowTimes), messages, bar);
+    std::printf(
+        "DownloadFile, no window:                                      %8.1f MB/s (%.2f s)\n", bare,
+        Median(bareTimes));
     if (curlSpeeds.empty()) {
         std::printf("curl (Linux): not measured\n");
         return 0;
     }
     const double curl = Median(curlSpeeds) / kMB;
-    std::printf("curl (Linux):                                                 %8.1f MB/s (%.2f s)\n",
-                curl, size / kMB / curl);
+    std::printf(
+        "curl (Linux):                                                 %8.1f MB/s (%.2f s)\n", curl,
+        size / kMB / curl);
     std::printf("ratio DownloadFile with window / curl: %.4f\n", window / curl);
     std::printf("ratio DownloadFile no window / curl:   %.4f\n", bare / curl);
     return 0;

@@ -44,15 +44,14 @@ TEST_P(Bounded, KeepsCapacityMinusOneCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Capacities, Bounded,
-    ::testing::Values(BoundedCase{"fits_with_room", 10, "12345678", kFormatFitted, "12345678"},
-                      BoundedCase{"exactly_capacity_minus_one", 10, "123456789", kFormatFitted,
-                                  "123456789"},
-                      BoundedCase{"one_too_many", 10, "1234567890", kFormatTruncated, "123456789"},
-                      BoundedCase{"far_too_many", 10, "1234567890abcdefghij", kFormatTruncated,
-                                  "123456789"},
-                      BoundedCase{"empty", 10, "", kFormatFitted, ""},
-                      BoundedCase{"capacity_one", 1, "a", kFormatTruncated, ""},
-                      BoundedCase{"capacity_one_empty", 1, "", kFormatFitted, ""}),
+    ::testing::Values(
+        BoundedCase{"fits_with_room", 10, "12345678", kFormatFitted, "12345678"},
+        BoundedCase{"exactly_capacity_minus_one", 10, "123456789", kFormatFitted, "123456789"},
+        BoundedCase{"one_too_many", 10, "1234567890", kFormatTruncated, "123456789"},
+        BoundedCase{"far_too_many", 10, "1234567890abcdefghij", kFormatTruncated, "123456789"},
+        BoundedCase{"empty", 10, "", kFormatFitted, ""},
+        BoundedCase{"capacity_one", 1, "a", kFormatTruncated, ""},
+        BoundedCase{"capacity_one_empty", 1, "", kFormatFitted, ""}),
     CaseName<BoundedCase>);
 
 TEST(Bounded, UnusableCapacitiesLeaveTheBufferUntouched) {
@@ -74,15 +73,16 @@ TEST(Bounded, TheInstallStatusLineWithAVeryLongTitle) {
     std::string title(2000, 'T');
     char buffer[1024];
     buffer[1023] = '#';
-    EXPECT_EQ(FormatBounded(buffer, 1023, "[%d/%d] %s 를 설치하고 있습니다...  ", 3, 12,
-                            title.c_str()),
-              kFormatTruncated);
+    EXPECT_EQ(
+        FormatBounded(buffer, 1023, "[%d/%d] %s 를 설치하고 있습니다...  ", 3, 12, title.c_str()),
+        kFormatTruncated);
     EXPECT_EQ(std::strlen(buffer), 1022u);
     EXPECT_EQ(std::string(buffer, 8), "[3/12] T");
     EXPECT_EQ(buffer[1023], '#');
 
-    EXPECT_EQ(FormatBounded(buffer, 1023, "[%d/%d] %s 를 설치하고 있습니다...  ", 1, 2, "보안 업데이트"),
-              kFormatFitted);
+    EXPECT_EQ(
+        FormatBounded(buffer, 1023, "[%d/%d] %s 를 설치하고 있습니다...  ", 1, 2, "보안 업데이트"),
+        kFormatFitted);
     EXPECT_STREQ(buffer, "[1/2] 보안 업데이트 를 설치하고 있습니다...  ");
 }
 
@@ -114,17 +114,17 @@ TEST_P(ViewerLines, ArriveAs260ByteBlocksWithTag1237) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lengths, ViewerLines,
-    ::testing::Values(
-        LineCase{"short", "[ALREADY SETTED] C:\\Q\\UPDATES\\kb1.exe [NONE]",
-                 "[ALREADY SETTED] C:\\Q\\UPDATES\\kb1.exe [NONE]"},
-        LineCase{"empty", "", ""},
-        LineCase{"exactly_259", std::string(259, 'a'), std::string(259, 'a')},
-        LineCase{"260_cut", std::string(260, 'b'), std::string(259, 'b')},
-        LineCase{"300_cut", std::string(300, 'c'), std::string(259, 'c')},
-        LineCase{"percent_in_command_line",
-                 "\"C:\\100% done\\UPDATES\\kb%d%s.exe\" /log:%TEMP%\\x.log",
-                 "\"C:\\100% done\\UPDATES\\kb%d%s.exe\" /log:%TEMP%\\x.log"},
-        LineCase{"korean_cp949", " - productname [보안 업데이트]", " - productname [보안 업데이트]"}),
+    ::testing::Values(LineCase{"short", "[ALREADY SETTED] C:\\Q\\UPDATES\\kb1.exe [NONE]",
+                               "[ALREADY SETTED] C:\\Q\\UPDATES\\kb1.exe [NONE]"},
+                      LineCase{"empty", "", ""},
+                      LineCase{"exactly_259", std::string(259, 'a'), std::string(259, 'a')},
+                      LineCase{"260_cut", std::string(260, 'b'), std::string(259, 'b')},
+                      LineCase{"300_cut", std::string(300, 'c'), std::string(259, 'c')},
+                      LineCase{"percent_in_command_line",
+                               "\"C:\\100% done\\UPDATES\\kb%d%s.exe\" /log:%TEMP%\\x.log",
+                               "\"C:\\100% done\\UPDATES\\kb%d%s.exe\" /log:%TEMP%\\x.log"},
+                      LineCase{"korean_cp949", " - productname [보안 업데이트]",
+                               " - productname [보안 업데이트]"}),
     CaseName<LineCase>);
 
 TEST(Viewer, FormatsPrintfStyle) {

@@ -182,8 +182,8 @@ struct FailureCase {
     const char* name;
     Where where;
     const char* query;
-    bool folderMissing;     // the local path lies in a folder that does not exist
-    long long partialBytes; // what the ".part" file holds afterwards; -1: no such file
+    bool folderMissing;      // the local path lies in a folder that does not exist
+    long long partialBytes;  // what the ".part" file holds afterwards; -1: no such file
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
@@ -316,9 +316,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LengthTextCase{"plain", "70001", 70001}, LengthTextCase{"zero", "0", 0},
                       LengthTextCase{"leading_blanks", "  \t42", 42},
                       LengthTextCase{"leading_zeros", "007", 7},
-                      LengthTextCase{"trailing_text", "12abc", 12},
-                      LengthTextCase{"empty", "", 0}, LengthTextCase{"letters", "abc", 0},
-                      LengthTextCase{"minus", "-5", 0}, LengthTextCase{"plus", "+5", 0},
+                      LengthTextCase{"trailing_text", "12abc", 12}, LengthTextCase{"empty", "", 0},
+                      LengthTextCase{"letters", "abc", 0}, LengthTextCase{"minus", "-5", 0},
+                      LengthTextCase{"plus", "+5", 0},
                       LengthTextCase{"largest", "2147483647", LONG_MAX},
                       LengthTextCase{"one_beyond", "2147483648", LONG_MAX},
                       LengthTextCase{"far_beyond", "99999999999999999999999999", LONG_MAX},

@@ -29,7 +29,7 @@ LRESULT LogToViewerV(const char* format, va_list args);
 LRESULT LogTextToViewer(const std::string& text);
 
 // Results of FormatBounded (the values of the Windows safe-string functions).
-constexpr HRESULT kFormatFitted = 0;                                       // S_OK
+constexpr HRESULT kFormatFitted = 0;                                     // S_OK
 constexpr HRESULT kFormatTruncated = static_cast<HRESULT>(0x8007007AL);  // insufficient buffer
 constexpr HRESULT kFormatInvalid = static_cast<HRESULT>(0x80070057L);    // E_INVALIDARG
 

@@ -197,12 +197,12 @@ SwitchChoice ChooseSwitches(const std::string& catalogCmdLine, const InstallerIn
 std::string BuildCommandLine(const std::string& path, const SwitchChoice& choice) {
     std::string quoted = "\"" + path + "\"";
     switch (choice.form) {
-    case LaunchForm::WindowsInstaller:
-        return "msiexec /i " + quoted + choice.switches;
-    case LaunchForm::StandaloneUpdate:
-        return "wusa.exe " + quoted + choice.switches;
-    case LaunchForm::Program:
-        break;
+        case LaunchForm::WindowsInstaller:
+            return "msiexec /i " + quoted + choice.switches;
+        case LaunchForm::StandaloneUpdate:
+            return "wusa.exe " + quoted + choice.switches;
+        case LaunchForm::Program:
+            break;
     }
     return quoted + choice.switches;
 }

@@ -44,20 +44,20 @@ DWORD PickTranslation(const std::vector<DWORD>& translations, WORD userLanguage)
 
 // Which rule gave an installer its switches.
 enum class SwitchRule {
-    CatalogNone = 1,       // the catalog says "none": no switches
-    Catalog = 2,           // the catalog's own switches
-    Windows98 = 3,         // " /q:a /r:n"
-    IExpress = 4,          // description "IExpress Setup..."
-    SfxCab = 5,            // installer name "SFXCAB.EXE..."
-    Hotfix = 6,            // description "Hotfix Package..."
-    CabinetExtractor = 7,  // description "Win32 Cabinet Self-Extractor..."
-    UpdateEngine = 8,      // installer name "update.exe..."
-    Msiexec = 9,           // installer name "msiexec.exe..."
-    SecurityUpdate = 10,   // description "Security Update..."
-    GdiPlusTool = 11,      // description "Microsoft GDI+ Detection Tool..."
-    WindowsInstaller = 12, // a ".msi" package
-    Unrecognised = 13,     // none of these: no switches
-    StandaloneUpdate = 14, // a ".msu" package
+    CatalogNone = 1,        // the catalog says "none": no switches
+    Catalog = 2,            // the catalog's own switches
+    Windows98 = 3,          // " /q:a /r:n"
+    IExpress = 4,           // description "IExpress Setup..."
+    SfxCab = 5,             // installer name "SFXCAB.EXE..."
+    Hotfix = 6,             // description "Hotfix Package..."
+    CabinetExtractor = 7,   // description "Win32 Cabinet Self-Extractor..."
+    UpdateEngine = 8,       // installer name "update.exe..."
+    Msiexec = 9,            // installer name "msiexec.exe..."
+    SecurityUpdate = 10,    // description "Security Update..."
+    GdiPlusTool = 11,       // description "Microsoft GDI+ Detection Tool..."
+    WindowsInstaller = 12,  // a ".msi" package
+    Unrecognised = 13,      // none of these: no switches
+    StandaloneUpdate = 14,  // a ".msu" package
 };
 
 // How the installer file is started.
@@ -73,8 +73,8 @@ struct SwitchChoice {
     bool unrecognised = false;             // no rule knew the installer
     SwitchRule rule = SwitchRule::Unrecognised;
     LaunchForm form = LaunchForm::Program;
-    std::string extension;                 // from the last '.' of the whole path
-    std::string commandLine;               // what the installer is started with
+    std::string extension;    // from the last '.' of the whole path
+    std::string commandLine;  // what the installer is started with
 };
 
 // The text from the last '.' of the whole path; empty when it has none.

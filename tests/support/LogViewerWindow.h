@@ -13,10 +13,10 @@
 namespace testing_support {
 
 struct ViewerBlock {
-    WPARAM sender = 0;     // wParam of the message
-    ULONG_PTR tag = 0;     // dwData
-    DWORD size = 0;        // cbData
-    std::string bytes;     // the whole block, cbData bytes
+    WPARAM sender = 0;  // wParam of the message
+    ULONG_PTR tag = 0;  // dwData
+    DWORD size = 0;     // cbData
+    std::string bytes;  // the whole block, cbData bytes
     // The text: the bytes up to the first zero.
     std::string Text() const { return std::string(bytes.c_str()); }
     // Every byte after the text's terminating zero is zero too.

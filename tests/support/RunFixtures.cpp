@@ -34,7 +34,8 @@ void DeleteUninstallKey(const std::string& name) {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kUninstallRoot + name).c_str());
 }
 
-ScopedEnv::ScopedEnv(std::string name, const std::string& value) : ScopedEnv(std::move(name), nullptr) {
+ScopedEnv::ScopedEnv(std::string name, const std::string& value)
+    : ScopedEnv(std::move(name), nullptr) {
     ::SetEnvironmentVariableA(m_name.c_str(), value.c_str());
 }
 
@@ -111,8 +112,8 @@ DWORD WINAPI WindowThread::Run(void* raw) {
     wc.hInstance = ::GetModuleHandleA(nullptr);
     wc.lpszClassName = kWindowClass;
     ::RegisterClassA(&wc);  // fails harmlessly when another window registered it
-    HWND hwnd = ::CreateWindowExA(0, kWindowClass, self->m_title.c_str(), WS_OVERLAPPEDWINDOW, 0,
-                                  0, 200, 100, nullptr, nullptr, wc.hInstance, self);
+    HWND hwnd = ::CreateWindowExA(0, kWindowClass, self->m_title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0,
+                                  200, 100, nullptr, nullptr, wc.hInstance, self);
     self->m_hwnd = hwnd;
     ::SetEvent(self->m_ready);
     if (!hwnd) return 1;
