@@ -4,7 +4,7 @@
 # the packaging tools. Safe to run again: it only installs what is missing.
 set -euo pipefail
 
-need=(mingw-w64 wine wine32:i386 xvfb xauth fonts-nanum googletest msitools nsis
+need=(mingw-w64 wine wine32:i386 xvfb xauth fonts-nanum googletest msitools wixl nsis
       imagemagick x11-utils xdotool python3 cmake make curl)
 
 missing=()

@@ -1,0 +1,103 @@
+// Gathering the version facts from Windows, and the calls the rest of the
+// program makes: IdentifyOperatingSystem, IsWindows98, IsWindowsNT.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "inventory/OsIdentify.h"
+
+namespace {
+
+typedef void(WINAPI* NativeSystemInfoFn)(LPSYSTEM_INFO);
+typedef BOOL(WINAPI* ProductInfoFn)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+
+// The structure sizes GetVersionExA knows: OSVERSIONINFOEXA and OSVERSIONINFOA.
+constexpr DWORD kExtendedVersionSize = 156;
+constexpr DWORD kBasicVersionSize = 148;
+static_assert(sizeof(OSVERSIONINFOEXA) == kExtendedVersionSize, "OSVERSIONINFOEXA layout");
+static_assert(sizeof(OSVERSIONINFOA) == kBasicVersionSize, "OSVERSIONINFOA layout");
+
+// GetProcAddress yields FARPROC; the entry points have other signatures.
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    if (!kernel) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(kernel, name)));
+}
+
+}  // namespace
+
+OsVersionFacts GatherOsFacts() {
+    OsVersionFacts facts;
+    OSVERSIONINFOEXA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = kExtendedVersionSize;
+    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) return facts;
+
+    facts.versionOk = true;
+    facts.major = version.dwMajorVersion;
+    facts.minor = version.dwMinorVersion;
+    facts.build = version.dwBuildNumber;
+    facts.platformId = version.dwPlatformId;
+    facts.csd.assign(version.szCSDVersion, strnlen(version.szCSDVersion, sizeof version.szCSDVersion));
+    facts.suiteMask = version.wSuiteMask;
+    facts.productType = version.wProductType;
+
+    SYSTEM_INFO info;
+    std::memset(&info, 0, sizeof info);
+    if (NativeSystemInfoFn native = Kernel32Function<NativeSystemInfoFn>("GetNativeSystemInfo")) {
+        native(&info);
+    } else {
+        ::GetSystemInfo(&info);
+    }
+    facts.processorArchitecture = info.wProcessorArchitecture;
+
+    if (ProductInfoFn productInfo = Kernel32Function<ProductInfoFn>("GetProductInfo")) {
+        DWORD value = 0;
+        productInfo(6, 0, 0, 0, &value);
+        facts.hasProductInfo = true;
+        facts.productValue = value;
+    }
+    facts.serverR2 = ::GetSystemMetrics(SM_SERVERR2);
+    return facts;
+}
+
+void IdentifyOperatingSystem(char* name, int& osCode, int& osBits, int& servicePack) {
+    osBits = 32;
+    OsIdentity start;
+    if (name) start.name.assign(name, strnlen(name, kOsNameMaxLength));
+    start.osCode = osCode;
+    start.servicePack = servicePack;
+
+    OsIdentity id = IdentifyFromFacts(GatherOsFacts(), start);
+    if (id.unsupported) std::fputs(kUnsupportedWindowsMessage, stdout);
+
+    if (name && id.name != start.name) {
+        std::memcpy(name, id.name.c_str(), id.name.size() + 1);
+    }
+    osCode = id.osCode;
+    osBits = id.osBits;
+    servicePack = id.servicePack;
+}
+
+bool IsWindows98() {
+    char scratch[1024] = {};
+    int osCode = 0;
+    int osBits = 0;
+    int servicePack = 0;
+    IdentifyOperatingSystem(scratch, osCode, osBits, servicePack);
+    return osCode == 1;
+}
+
+bool IsWindowsNT() {
+    OSVERSIONINFOEXA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = kExtendedVersionSize;
+    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+        std::memset(&version, 0, sizeof version);
+        version.dwOSVersionInfoSize = kBasicVersionSize;
+        if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) return false;
+    }
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}

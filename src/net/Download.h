@@ -1,0 +1,53 @@
+// The program's whole network layer: three plain functions over WinINet that
+// fetch a URL into a file, ask a resource's length, and read the first line
+// of a small text resource. Each call opens and closes its own Internet
+// session with the system's proxy settings and always asks the server (never
+// the local cache), so calls share no state and may run on any thread.
+//
+// A reply whose HTTP status is outside 200-299 is never taken for the
+// resource: the error page of a server is not an installer, a length or a
+// version line.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// DownloadFile reads the body in pieces of this many bytes, and sends one
+// WM_DOWNLOAD_PROGRESS per piece.
+constexpr DWORD kDownloadBlock = 512;
+// The Content-Length header is read as text into a buffer of this size.
+constexpr DWORD kLengthTextBuffer = 32;
+// FetchFirstLine keeps at most this many bytes of the line.
+constexpr size_t kFirstLineLimit = 4096;
+// The name the program gives itself in its requests.
+extern const char* const kHttpAgent;
+
+// Copies the resource at `url` into `localPath`. The body is written to
+// `localPath` + ".part", which replaces `localPath` only when the whole body
+// has arrived, so a failed transfer leaves an earlier file at the path as it
+// was (the ".part" file stays behind for inspection).
+//
+// Sends `notify` (when not null), with SendMessageA, WM_DOWNLOAD_PROGRESS for
+// every piece read, before it is written, with the total received so far, and
+// WM_DOWNLOAD_DONE once at the end with the result. Returns 1 on success, 0
+// when the URL cannot be opened, the status is not 2xx, the local file cannot
+// be created, written or moved into place, the connection fails, or fewer
+// bytes arrive than a Content-Length announced.
+int DownloadFile(std::string url, std::string localPath, HWND notify);
+
+// The resource's length from its Content-Length header; 0 when it cannot be
+// learned (no header, an error status, no connection). A length beyond the
+// range of long is given as LONG_MAX.
+long GetRemoteFileSize(std::string url);
+
+// The first line of the resource followed by "\n" (a line ending in "\r\n"
+// loses both; a last line without a line feed counts as a line); empty text
+// when the computer is offline, the URL cannot be opened, the status is not
+// 2xx, the body is empty, or the connection ends before the line does. Lines
+// longer than kFirstLineLimit are cut.
+std::string FetchFirstLine(std::string url);
+
+// The Content-Length text as a number: leading white space skipped, decimal
+// digits up to the first other character (no sign), 0 without digits,
+// LONG_MAX when the value does not fit.
+long ParseContentLength(const char* text);

@@ -1,0 +1,160 @@
+// Key permission repair (see KeyRepair.h).
+#include "registry/KeyRepair.h"
+
+#include <cstring>
+
+#include "inventory/OsIdentify.h"
+#include "registry/RegistryKey.h"
+
+namespace {
+
+typedef BOOL(WINAPI* AddAccessAllowedAceExFn)(PACL, DWORD, DWORD, DWORD, PSID);
+
+// AddAccessAllowedAceEx does not exist on every system this program starts
+// on, so it is looked up once and the library kept for the process's life.
+AddAccessAllowedAceExFn AddAceEx() {
+    static AddAccessAllowedAceExFn function = [] {
+        HMODULE advapi = ::LoadLibraryA("Advapi32.dll");
+        if (!advapi) return AddAccessAllowedAceExFn(nullptr);
+        return reinterpret_cast<AddAccessAllowedAceExFn>(
+            reinterpret_cast<void*>(::GetProcAddress(advapi, "AddAccessAllowedAceEx")));
+    }();
+    return function;
+}
+
+// Room the DACL is given per ACE besides the SID: the ACL header and the
+// ACE header with its mask fit in this with room to spare.
+constexpr DWORD kDaclBytesPerAce = 24;
+constexpr BYTE kInheritToKeysAndValues = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+// SYSTEM and Administrators get full control of the keys the program opens up.
+const std::vector<AccountAccess>& RepairAccounts() {
+    static const std::vector<AccountAccess> accounts = {
+        {"SYSTEM", GENERIC_ALL},
+        {"Administrators", GENERIC_ALL | KEY_ALL_ACCESS},
+    };
+    return accounts;
+}
+
+// The repair reads each key's DACL before replacing it, so besides the rights
+// to change the DACL and owner it needs the right to read the security.
+constexpr REGSAM kRepairAccess = READ_CONTROL | WRITE_DAC | WRITE_OWNER;
+
+}  // namespace
+
+AccessDescriptor::AccessDescriptor() {
+    std::memset(&m_descriptor, 0, sizeof m_descriptor);
+    ::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION);
+}
+
+BOOL GetAccountSid(std::string accountName, LocalBlock& sid) {
+    sid.reset();
+    DWORD sidSize = 0;
+    DWORD domainSize = 0;
+    SID_NAME_USE use;
+    if (!::LookupAccountNameA(nullptr, accountName.c_str(), nullptr, &sidSize, nullptr, &domainSize,
+                              &use) &&
+        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return FALSE;
+    }
+    if (sidSize == 0) return FALSE;
+    LocalBlock newSid(::LocalAlloc(LMEM_FIXED, sidSize));
+    LocalBlock domain(::LocalAlloc(LMEM_FIXED, domainSize ? domainSize : 1));
+    if (!newSid || !domain) return FALSE;
+    if (!::LookupAccountNameA(nullptr, accountName.c_str(), newSid.get(), &sidSize,
+                              static_cast<char*>(domain.get()), &domainSize, &use)) {
+        return FALSE;
+    }
+    sid = std::move(newSid);
+    return TRUE;
+}
+
+BOOL BuildAccessDescriptor(AccessDescriptor& descriptor, const std::vector<AccountAccess>& entries) {
+    descriptor.m_dacl.reset();
+    std::memset(&descriptor.m_descriptor, 0, sizeof descriptor.m_descriptor);
+    ::InitializeSecurityDescriptor(&descriptor.m_descriptor, SECURITY_DESCRIPTOR_REVISION);
+
+    AddAccessAllowedAceExFn addAce = AddAceEx();
+    if (!addAce || entries.empty()) return FALSE;
+
+    std::vector<LocalBlock> sids(entries.size());
+    DWORD daclSize = kDaclBytesPerAce * static_cast<DWORD>(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!GetAccountSid(entries[i].account, sids[i])) return FALSE;
+        daclSize += ::GetLengthSid(sids[i].get());
+    }
+
+    LocalBlock dacl(::LocalAlloc(LMEM_FIXED, daclSize));
+    if (!dacl) return FALSE;
+    PACL acl = static_cast<PACL>(dacl.get());
+    if (!::InitializeAcl(acl, daclSize, ACL_REVISION)) return FALSE;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!addAce(acl, ACL_REVISION, kInheritToKeysAndValues, entries[i].accessMask, sids[i].get())) {
+            return FALSE;
+        }
+    }
+    if (!::SetSecurityDescriptorDacl(&descriptor.m_descriptor, TRUE, acl, FALSE)) return FALSE;
+    descriptor.m_dacl = std::move(dacl);
+    return TRUE;
+}
+
+int GrantKeyPathAccess(HKEY root, std::string keyPath, BOOL walkEveryPrefix,
+                       std::vector<HKEY>& changedRoots, std::vector<std::string>& changedPaths,
+                       std::vector<HeapBlock>& savedSecurity) {
+    if (!IsWindowsNT()) return kRepairNotAttempted;
+    AccessDescriptor fullControl;
+    if (!BuildAccessDescriptor(fullControl, RepairAccounts())) return kRepairNotAttempted;
+
+    bool replaced = false;
+    auto stopped = [&replaced] { return replaced ? kRepairStoppedPartway : kRepairStoppedUnchanged; };
+
+    // Parents first: each ancestor below the root is opened up before its
+    // child is opened.
+    std::string::size_type slash = keyPath.find('\\');
+    for (;;) {
+        bool lastPass = !(walkEveryPrefix && slash != std::string::npos);
+        std::string current = lastPass ? keyPath : keyPath.substr(0, slash);
+
+        CRegKeyGuard key;
+        if (::RegOpenKeyExA(root, current.c_str(), 0, kRepairAccess, key.Receive()) != ERROR_SUCCESS) {
+            return stopped();
+        }
+        DWORD size = 0;
+        ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+        if (size > 0) {
+            HeapBlock previous(size);
+            if (previous && ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, previous.Data(),
+                                                &size) == ERROR_SUCCESS) {
+                changedRoots.push_back(root);
+                changedPaths.push_back(current);
+                savedSecurity.push_back(std::move(previous));
+                if (::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, fullControl.Get()) !=
+                    ERROR_SUCCESS) {
+                    return stopped();
+                }
+                replaced = true;
+            }
+        }
+        if (lastPass) return kRepairDone;
+        slash = keyPath.find('\\', slash + 1);
+    }
+}
+
+int RestoreKeySecurity(std::vector<HKEY>& changedRoots, std::vector<std::string>& changedPaths,
+                       std::vector<HeapBlock>& savedSecurity) {
+    size_t count = changedRoots.size();
+    if (changedPaths.size() < count) count = changedPaths.size();
+    if (savedSecurity.size() < count) count = savedSecurity.size();
+    for (size_t i = count; i-- > 0;) {
+        CRegKeyGuard key;
+        if (::RegOpenKeyExA(changedRoots[i], changedPaths[i].c_str(), 0, WRITE_DAC, key.Receive()) ==
+            ERROR_SUCCESS) {
+            ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, savedSecurity[i].Data());
+        }
+        savedSecurity[i] = HeapBlock();
+    }
+    changedRoots.clear();
+    changedPaths.clear();
+    savedSecurity.clear();
+    return 1;
+}
