@@ -114,7 +114,7 @@ TEST(MainProgram, ListsTheCatalogBesideItAndEndsWhenClosed) {
                            "[INFO]\r\nCOUNT=2\r\nLANGUAGE=" + std::to_string(SystemLanguage()) +
                                "\r\n[1]\r\nTITLE=첫째\r\n[2]\r\nTITLE=둘째\r\n"));
 
-    TestProcess app("Quellfix.exe debug", dir.Path());
+    TestProcess app("Quellfix.exe debug", dir.Path(), dir.File("Quellfix.exe"));
     ASSERT_TRUE(app.Started());
     HWND main = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (main = FindProcessDialog(app.Pid(), Caption())) != nullptr; },

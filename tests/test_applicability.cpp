@@ -78,7 +78,9 @@ TEST_P(Rules, DecideListingAndInstalledState) {
     c.adjust(profile);
     Outcome out = Evaluate(c.keys, profile);
     EXPECT_EQ(out.listed, c.listed);
-    if (c.listed && out.listed) EXPECT_EQ(out.installed, c.installed);
+    if (c.listed && out.listed) {
+        EXPECT_EQ(out.installed, c.installed);
+    }
 }
 
 auto IE = [](int v) { return [v](SystemProfile& p) { p.ieVersion = v; }; };

@@ -223,21 +223,20 @@ struct MenuFind {
     HWND found = nullptr;
 };
 
+BOOL CALLBACK FindMenuProc(HWND hwnd, LPARAM param) {
+    char cls[64] = {};
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (std::string(cls) != "#32768" || !::IsWindowVisible(hwnd) || pid != ::GetCurrentProcessId())
+        return TRUE;
+    reinterpret_cast<MenuFind*>(param)->found = hwnd;
+    return FALSE;
+}
+
 HWND FindPopupMenu() {
     MenuFind find;
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            char cls[64] = {};
-            ::GetClassNameA(hwnd, cls, sizeof cls);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(hwnd, &pid);
-            if (std::string(cls) != "#32768" || !::IsWindowVisible(hwnd) ||
-                pid != ::GetCurrentProcessId())
-                return TRUE;
-            reinterpret_cast<MenuFind*>(param)->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&find));
+    ::EnumWindows(&FindMenuProc, reinterpret_cast<LPARAM>(&find));
     return find.found;
 }
 

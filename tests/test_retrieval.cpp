@@ -3,6 +3,8 @@
 // local catalog as it was, and the retrieval's place in the main window.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <memory>
 
 #include "app/Config.h"
@@ -26,6 +28,8 @@ protected:
     void SetUp() override {
         prefix = "rt" + std::to_string(::GetTickCount()) + "_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : prefix)
+            if (!isalnum(static_cast<unsigned char>(c))) c = '_';
         ASSERT_TRUE(::CreateDirectoryA((HttpRoot() + "\\" + prefix).c_str(), nullptr));
         ::CreateDirectoryA((HttpRoot() + "\\" + prefix + "\\update").c_str(), nullptr);
         ::CreateDirectoryA((HttpRoot() + "\\" + prefix + "\\update\\v2").c_str(), nullptr);

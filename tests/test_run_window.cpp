@@ -4,7 +4,9 @@
 // downloads and during the installs, and keys that must not close it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "app/Globals.h"
 #include "resource.h"
@@ -27,28 +29,53 @@ struct BoxFind {
     HWND found = nullptr;
 };
 
+BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM param) {
+    auto* f = reinterpret_cast<BoxFind*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = {};
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid != ::GetCurrentProcessId() || std::string(cls) != "#32770" || !::IsWindowVisible(hwnd))
+        return TRUE;
+    char text[1024] = {};
+    ::GetDlgItemTextA(hwnd, 0xFFFF, text, sizeof text);
+    if (f->text != text) return TRUE;
+    f->found = hwnd;
+    return FALSE;
+}
+
 // A message box of this process showing exactly `text`.
 HWND FindBoxWithText(const std::string& text) {
     BoxFind find{text};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* f = reinterpret_cast<BoxFind*>(param);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(hwnd, &pid);
-            char cls[64] = {};
-            ::GetClassNameA(hwnd, cls, sizeof cls);
-            if (pid != ::GetCurrentProcessId() || std::string(cls) != "#32770" ||
-                !::IsWindowVisible(hwnd))
-                return TRUE;
-            char text[1024] = {};
-            ::GetDlgItemTextA(hwnd, 0xFFFF, text, sizeof text);
-            if (f->text != text) return TRUE;
-            f->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&find));
+    ::EnumWindows(&FindBoxProc, reinterpret_cast<LPARAM>(&find));
     return find.found;
 }
+
+// Presses `button` in the box showing `text`, from a thread of its own: the
+// run window's own questions run a modal loop on the test's thread.
+class BoxPresser {
+public:
+    BoxPresser(std::string text, int button) {
+        m_thread = std::thread([this, text, button] {
+            HWND box = nullptr;
+            if (!WaitFor([&] { return (box = FindBoxWithText(text)) != nullptr; }, 30000)) return;
+            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+            m_pressed = true;
+        });
+    }
+    // True once the box was pressed (without waiting for it).
+    bool Pressed() const { return m_pressed; }
+    ~BoxPresser() { Wait(); }
+    bool Wait() {
+        if (m_thread.joinable()) m_thread.join();
+        return m_pressed;
+    }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_pressed{false};
+};
 
 void Press(HWND box, int id) {
     ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -301,11 +328,10 @@ TEST_F(RunWindow, CancelDuringTheSecondDownloadFinishesItThenStops) {
     Add("셋째", "rw_c2.exe", "rw_c2.exe");
     Start();
     ASSERT_TRUE(WaitLogContains("[2/3] 둘째 를 다운로드 하고 있습니다."));
+    BoxPresser yes("작업이 진행중에 있습니다. 작업을 중단하시겠습니까?", IDYES);
     ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    HWND box = WaitBox("작업이 진행중에 있습니다. 작업을 중단하시겠습니까?");
-    ASSERT_NE(box, nullptr);
-    Press(box, IDYES);
     ASSERT_TRUE(WaitFinished());
+    EXPECT_TRUE(yes.Wait());
     std::string log = Log();
     EXPECT_EQ(log.substr(log.find("[2/3]")),
               "[2/3] 둘째 를 다운로드 하고 있습니다.  (파일 크기 : " +
@@ -334,10 +360,12 @@ TEST_F(RunWindow, CancelDuringTheSecondInstallWaitsForItThenStops) {
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
     box = WaitBox("Are you sure to run?");  // the second item
     ASSERT_NE(box, nullptr);
-    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    HWND question = WaitBox("작업이 진행중에 있습니다. 작업을 중단하시겠습니까?");
-    ASSERT_NE(question, nullptr);
-    Press(question, IDYES);
+    {
+        BoxPresser yes("작업이 진행중에 있습니다. 작업을 중단하시겠습니까?", IDYES);
+        ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        // The question is answered inside this wait.
+        ASSERT_TRUE(WaitFor([&] { return yes.Pressed(); }, 30000));
+    }
     Press(box, IDYES);
     ASSERT_TRUE(WaitFinished());
     std::string log = Log();
@@ -357,11 +385,10 @@ TEST_F(RunWindow, NoToTheCancelQuestionLeavesTheRunGoing) {
     Add("둘", "rw_n1.exe", "rw_n1.exe");
     Start();
     ASSERT_TRUE(WaitLogContains("[1/2] 하나 를 다운로드"));
+    BoxPresser no("작업이 진행중에 있습니다. 작업을 중단하시겠습니까?", IDNO);
     ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    HWND question = WaitBox("작업이 진행중에 있습니다. 작업을 중단하시겠습니까?");
-    ASSERT_NE(question, nullptr);
-    Press(question, IDNO);
     ASSERT_TRUE(WaitFinished());
+    EXPECT_TRUE(no.Wait());
     EXPECT_EQ(Log().find("작업이 취소되었습니다."), std::string::npos);
     EXPECT_EQ(record.Lines().size(), 2u);
 }

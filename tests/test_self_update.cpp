@@ -3,6 +3,8 @@
 // and started, a failed fetch, and the download window's end codes.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <thread>
 
 #include "app/Globals.h"
@@ -47,6 +49,8 @@ protected:
         g_strProgramDir = programDir.Path();
         prefix = "su" + std::to_string(::GetTickCount()) + "_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : prefix)
+            if (!isalnum(static_cast<unsigned char>(c))) c = '_';
         ASSERT_TRUE(::CreateDirectoryA((HttpRoot() + "\\" + prefix).c_str(), nullptr));
         ASSERT_TRUE(::CreateDirectoryA((HttpRoot() + "\\" + prefix + "\\update").c_str(), nullptr));
         site.serverBase = HttpUrl(prefix + "/");

@@ -31,9 +31,10 @@ int SystemLanguage() {
     return p.languageId & 0x3FF;
 }
 
+// Asks the window itself, which also works across processes.
 std::string WindowText(HWND hwnd) {
     char text[16384] = {};
-    ::GetWindowTextA(hwnd, text, sizeof text);
+    ::SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -191,7 +192,9 @@ TEST_F(StartCommand, AsksToQuitAfterEveryRunThatLeavesTheListEmpty) {
         ASSERT_EQ(question.Wait().size(), 1u) << "run " << run + 1;
         EXPECT_EQ(question.Texts()[0], "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?");
         ASSERT_EQ(closer.logs.size(), 1u);
-        if (run == 1) EXPECT_EQ(closer.logs[0], "다운로드 및 설치할 항목이 없습니다.");
+        if (run == 1) {
+            EXPECT_EQ(closer.logs[0], "다운로드 및 설치할 항목이 없습니다.");
+        }
         EXPECT_TRUE(::IsWindow(hwnd));
         EXPECT_EQ(List().GetItemCount(), 0);
     }

@@ -187,12 +187,13 @@ std::vector<RemoteRow> ReadRemoteList(HWND list) {
     return rows;
 }
 
-TestProcess::TestProcess(const std::string& commandLine, const std::string& directory) {
+TestProcess::TestProcess(const std::string& commandLine, const std::string& directory,
+                         const std::string& application) {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           directory.empty() ? nullptr : directory.c_str(), &si, &m_pi)) {
         m_pi = PROCESS_INFORMATION{};
     }

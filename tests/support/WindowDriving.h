@@ -72,7 +72,10 @@ std::vector<RemoteRow> ReadRemoteList(HWND list);
 // A process started for a test, ended (if still running) when it goes away.
 class TestProcess {
 public:
-    TestProcess(const std::string& commandLine, const std::string& directory);
+    // `application`, when given, names the program file, so the command line
+    // may start with a bare name as a user's shortcut would.
+    TestProcess(const std::string& commandLine, const std::string& directory,
+                const std::string& application = "");
     ~TestProcess();
     TestProcess(const TestProcess&) = delete;
     TestProcess& operator=(const TestProcess&) = delete;
