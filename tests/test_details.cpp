@@ -1,7 +1,8 @@
-// The WebBrowser host: the real control through real COM in real windows,
-// the address fetched from the loopback test server. A system without the
-// control is made for a test by pointing the control's class registration at
-// a library that does not exist.
+// The details window and its WebBrowser host: the real control through real
+// COM in real windows, the article fetched from the loopback test server. A
+// system without the control is made for a test by pointing the control's
+// class registration at a library that does not exist; the window must work
+// there all the same.
 #include <gtest/gtest.h>
 #include <ole2.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "details/DetailsDlg.h"
 #include "details/WebBrowser.h"
 #include "resource.h"
 #include "support/TestSupport.h"
@@ -18,6 +20,11 @@
 using namespace testing_support;
 
 namespace {
+
+const char kCaption[] = "업데이트 정보";
+const char kKoreanDescription[] =
+    "이 업데이트는 인터넷 익스플로러의 보안 문제를 해결합니다. 설치 후 컴퓨터를 다시 "
+    "시작해야 할 수 있습니다. (KB912919)";
 
 // `child`'s rectangle in its parent's client coordinates.
 RECT PlaceInParent(HWND child) {
@@ -268,6 +275,110 @@ TEST_F(BrowserHost, WithoutAParentWindowCreatesNothing) {
     EXPECT_FALSE(browser.Create("", WS_VISIBLE, rect, nullptr, IDC_BROWSER));
     EXPECT_EQ(browser.GetHwnd(), nullptr);
     EXPECT_FALSE(browser.HasControl());
+}
+
+// ---------------------------------------------------------------------------
+// The details window
+
+// The position the dialog template gives the browser, in pixels of `dlg`.
+RECT BrowserPlace(HWND dlg) {
+    RECT rect = {5, 60, 5 + 360, 60 + 205};
+    ::MapDialogRect(dlg, &rect);
+    return rect;
+}
+
+// What a user sees of an open details window.
+struct DetailsView {
+    std::string caption;
+    std::string description;
+    HWND host = nullptr;
+    bool hostVisible = false;
+    bool hostInPlace = false;
+    bool controlShown = false;
+    HWND owner = nullptr;
+};
+
+DetailsView LookAt(HWND dlg) {
+    DetailsView view;
+    view.caption = TextOf(dlg);
+    view.description = TextOf(::GetDlgItem(dlg, IDC_DESCRIPTION));
+    view.host = ::GetDlgItem(dlg, IDC_BROWSER);
+    view.hostVisible = ::IsWindowVisible(view.host) != FALSE;
+    view.hostInPlace = SameRect(PlaceInParent(view.host), BrowserPlace(dlg));
+    view.controlShown = ControlFillsHost(view.host);
+    view.owner = ::GetWindow(dlg, GW_OWNER);
+    return view;
+}
+
+using DetailsWindow = OleThread;
+
+TEST_F(DetailsWindow, ShowsTheDescriptionAndTheArticleInTheBrowserPlace) {
+    CDetailsDlg dlg;
+    dlg.SetDetails(kKoreanDescription, HttpUrl("details/kb912919.html"));
+    HWND hwnd = dlg.Create(nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    ::ShowWindow(hwnd, SW_SHOW);
+    DetailsView view = LookAt(hwnd);
+    EXPECT_EQ(view.caption, kCaption);
+    EXPECT_EQ(view.description, kKoreanDescription);
+    EXPECT_TRUE(view.hostVisible);
+    EXPECT_TRUE(view.hostInPlace);
+    EXPECT_TRUE(view.controlShown);
+    EXPECT_TRUE(ServerReceived({"/details/kb912919.html"}));
+
+    // 닫기 closes the window with the control in it.
+    ::SendMessageA(::GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_FALSE(::IsWindow(view.host));
+    EXPECT_EQ(dlg.Result(), IDOK);
+}
+
+TEST_F(DetailsWindow, BrowserKeepsThePlaceholdersPlaceInTheTabOrder) {
+    CDetailsDlg dlg;
+    dlg.SetDetails("", "");
+    HWND hwnd = dlg.Create(nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    // The template's order: 닫기, Cancel, description, browser, the labels.
+    HWND afterDescription = ::GetWindow(::GetDlgItem(hwnd, IDC_DESCRIPTION), GW_HWNDNEXT);
+    EXPECT_EQ(afterDescription, ::GetDlgItem(hwnd, IDC_BROWSER));
+    // Exactly one control carries the browser's identifier.
+    int withBrowserId = 0;
+    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::GetDlgCtrlID(child) == IDC_BROWSER) ++withBrowserId;
+    }
+    EXPECT_EQ(withBrowserId, 1);
+    // Closing by the caption's button counts as Cancel.
+    ::SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(hwnd); }));
+    EXPECT_EQ(dlg.Result(), IDCANCEL);
+}
+
+TEST_F(DetailsWindow, ClosingWhileThePageIsStillLoadingLeavesNothingBehind) {
+    // A page the server sends slowly, so that it is still arriving when the
+    // user closes the window.
+    std::string page(16 * 1024, 'x');
+    ASSERT_TRUE(WriteBytes(HttpRoot() + "\\slow-article.html", page));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::string target = "/slow-article.html?slow=200&round=" + std::to_string(round);
+        CDetailsDlg dlg;
+        dlg.SetDetails("loading", HttpUrl(target.substr(1)));
+        HWND hwnd = dlg.Create(nullptr);
+        ASSERT_NE(hwnd, nullptr);
+        HWND host = ::GetDlgItem(hwnd, IDC_BROWSER);
+        EXPECT_TRUE(ServerReceived({target}));
+        ::SendMessageA(::GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
+        EXPECT_FALSE(::IsWindow(hwnd));
+        EXPECT_FALSE(::IsWindow(host));
+        PumpMessages();
+    }
+    // And the object may also go while its window is still open.
+    {
+        CDetailsDlg dlg;
+        dlg.SetDetails("gone", HttpUrl("slow-article.html?slow=200&round=last"));
+        ASSERT_NE(dlg.Create(nullptr), nullptr);
+    }
+    PumpMessages();
 }
 
 }  // namespace
