@@ -1,7 +1,7 @@
-# The demo catalogs are checked with the host's Python.
+# The demo update server and its catalogs are checked with the host's Python.
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
-  foreach(suite catalogs)
+  foreach(suite demo_server catalogs)
     add_test(NAME server_${suite}
              COMMAND ${Python3_EXECUTABLE} -m unittest -q test_${suite}
              WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/server)
