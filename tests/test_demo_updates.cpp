@@ -209,6 +209,7 @@ TEST(DemoCatalogs, ServeOneCatalogPerSystemWithItsLanguage) {
         EXPECT_GT(CatalogToInt(ReadCatalogValue(path, "INFO", "COUNT", "0")), 0);
     }
     EXPECT_EQ(ReadBytes(ServedTree() + "\\update\\version.inf").substr(0, 5), "2.000");
+    EXPECT_TRUE(FileExists(ServedTree() + "\\update\\setup.exe"));
 }
 
 TEST(DemoCatalogs, EveryListedInstallerIsServedUnderItsFileName) {
