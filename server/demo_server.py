@@ -2,7 +2,7 @@
 """The demo update server: serves a Quellfix update-server tree over HTTP.
 
     python3 server/demo_server.py [--root DIR] [--port N] [--port-file FILE]
-                                  [--log FILE]
+                                  [--pid-file FILE] [--log FILE]
 
 It serves the files below --root (by default build/server-root, the tree
 the build lays out) on http://127.0.0.1:47100/ and stops cleanly on SIGTERM
@@ -203,10 +203,11 @@ class Server(http.server.ThreadingHTTPServer):
         super().handle_error(request, client_address)
 
 
-def write_port_file(path, port):
+def write_number_file(path, number):
+    """Writes `number` so that a reader never sees a partial file."""
     tmp = "%s.%d.tmp" % (path, os.getpid())
     with open(tmp, "w", encoding="ascii") as f:
-        f.write(str(port))
+        f.write(str(number))
     os.replace(tmp, path)
 
 
@@ -219,6 +220,9 @@ def main(argv=None):
                         help="port on 127.0.0.1 (default %(default)s; 0: any free port)")
     parser.add_argument("--port-file",
                         help="file that receives the port actually bound")
+    parser.add_argument("--pid-file",
+                        help="file that receives this process's id, for stopping it "
+                        "with SIGTERM even when python3 is a wrapper script")
     parser.add_argument("--log", help="file for one line per request "
                         "(default: standard error; '-' for none)")
     args = parser.parse_args(argv)
@@ -247,8 +251,10 @@ def main(argv=None):
     worker = threading.Thread(target=server.serve_forever,
                               kwargs={"poll_interval": 0.1}, daemon=True)
     worker.start()
+    if args.pid_file:
+        write_number_file(args.pid_file, os.getpid())
     if args.port_file:
-        write_port_file(args.port_file, port)
+        write_number_file(args.port_file, port)
     print("Quellfix demo server: http://127.0.0.1:%d/ serving %s" % (port, server.root),
           flush=True)
 
@@ -260,6 +266,11 @@ def main(argv=None):
     worker.join(5)
     if log_file not in (None, sys.stderr):
         log_file.close()
+    if args.pid_file:
+        try:
+            os.remove(args.pid_file)
+        except OSError:
+            pass
     return 0
 
 

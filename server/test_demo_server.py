@@ -47,10 +47,12 @@ class DemoServer:
     def __init__(self, root, port=0):
         self.work = tempfile.mkdtemp(prefix="qfdemo-")
         self.port_file = os.path.join(self.work, "port")
+        self.pid_file = os.path.join(self.work, "pid")
         self.log = os.path.join(self.work, "requests.log")
         self.proc = subprocess.Popen(
             [sys.executable, SERVER, "--root", root, "--port", str(port),
-             "--port-file", self.port_file, "--log", self.log],
+             "--port-file", self.port_file, "--pid-file", self.pid_file,
+             "--log", self.log],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.port = None
         deadline = time.monotonic() + START_TIMEOUT
@@ -194,10 +196,16 @@ class DemoServerLifetimeTest(unittest.TestCase):
         self.root = tempfile.mkdtemp(prefix="qfroot-")
         self.addCleanup(shutil.rmtree, self.root, True)
 
-    def test_stops_cleanly_on_sigterm(self):
+    def test_stops_cleanly_on_sigterm_to_the_process_in_its_pid_file(self):
         server = DemoServer(self.root)
         self.assertIsNotNone(server.port)
-        self.assertEqual(server.stop(), 0)
+        with open(server.pid_file, encoding="ascii") as f:
+            pid = int(f.read())
+        self.assertEqual(pid, server.proc.pid)
+        os.kill(pid, signal.SIGTERM)
+        self.assertEqual(server.proc.wait(STOP_TIMEOUT), 0)
+        self.assertFalse(os.path.exists(server.pid_file), "pid file left behind")
+        server.stop()
 
     def test_busy_port_is_reported_without_a_traceback(self):
         first = DemoServer(self.root)
