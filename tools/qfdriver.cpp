@@ -4,12 +4,17 @@
 //
 //   qfdriver wait-window CAPTION-PREFIX [TIMEOUT-MS]   wait until it is shown
 //   qfdriver close CAPTION-PREFIX                      close it (WM_CLOSE)
-//   qfdriver press TITLE BUTTON-ID [TIMEOUT-MS]        press a button of a box
+//   qfdriver press TITLE BUTTON-ID [TIMEOUT-MS]        press a button of a message box
 //   qfdriver click CAPTION-PREFIX CONTROL-ID           click a button control
 //   qfdriver text CAPTION-PREFIX CONTROL-ID            print a control's text
+//   qfdriver wait-text CAPTION-PREFIX CONTROL-ID TEXT [TIMEOUT-MS]
+//                                                      wait until a control shows TEXT
+//   qfdriver wait-rows CAPTION-PREFIX MIN [TIMEOUT-MS] wait until the update list
+//                                                      has at least MIN rows
 //
 // Exit code 0 on success, 1 when the window did not appear in time.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +27,7 @@ struct Search {
     std::string prefix;
     bool exact;
     HWND found;
+    bool messageBox = false;  // only windows with a message box's text control
 };
 
 BOOL CALLBACK FindProc(HWND hwnd, LPARAM param) {
@@ -32,18 +38,26 @@ BOOL CALLBACK FindProc(HWND hwnd, LPARAM param) {
     bool match = s->exact ? s->prefix == title
                           : std::strncmp(title, s->prefix.c_str(), s->prefix.size()) == 0;
     if (!match) return TRUE;
+    if (s->messageBox && !::GetDlgItem(hwnd, 0xFFFF)) return TRUE;
     s->found = hwnd;
     return FALSE;
 }
 
-HWND FindTopLevel(const std::string& prefix, bool exact, DWORD timeoutMs) {
+HWND FindTopLevel(const std::string& prefix, bool exact, DWORD timeoutMs, bool messageBox = false) {
     DWORD start = ::GetTickCount();
     for (;;) {
-        Search s{prefix, exact, nullptr};
+        Search s{prefix, exact, nullptr, messageBox};
         ::EnumWindows(&FindProc, reinterpret_cast<LPARAM>(&s));
         if (s.found || ::GetTickCount() - start >= timeoutMs) return s.found;
         ::Sleep(50);
     }
+}
+
+// The text of a control, asked of the control itself (works across processes).
+std::string ControlText(HWND dialog, int id) {
+    char text[8192] = {};
+    ::SendDlgItemMessageA(dialog, id, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
 }
 
 int Usage() {
@@ -68,7 +82,7 @@ int main(int argc, char** argv) {
     }
     if (cmd == "press" && argc >= 4) {
         DWORD timeout = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : 30000;
-        HWND box = FindTopLevel(argv[2], true, timeout);
+        HWND box = FindTopLevel(argv[2], true, timeout, true);
         if (!box) return 1;
         int id = std::atoi(argv[3]);
         ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -78,17 +92,39 @@ int main(int argc, char** argv) {
     if (cmd == "click" && argc >= 4) {
         HWND hwnd = FindTopLevel(argv[2], false, 30000);
         if (!hwnd) return 1;
-        int id = std::atoi(argv[3]);
-        ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, id)));
+        // The button clicks itself: a check box changes state as under the mouse.
+        HWND button = ::GetDlgItem(hwnd, std::atoi(argv[3]));
+        if (!button) return 1;
+        ::PostMessageA(button, BM_CLICK, 0, 0);
         return 0;
     }
     if (cmd == "text" && argc >= 4) {
         HWND hwnd = FindTopLevel(argv[2], false, 30000);
         if (!hwnd) return 1;
-        char text[8192] = {};
-        ::GetDlgItemTextA(hwnd, std::atoi(argv[3]), text, sizeof text);
-        std::printf("%s\n", text);
+        std::printf("%s\n", ControlText(hwnd, std::atoi(argv[3])).c_str());
+        return 0;
+    }
+    if (cmd == "wait-text" && argc >= 5) {
+        DWORD timeout = argc > 5 ? std::strtoul(argv[5], nullptr, 10) : 60000;
+        DWORD start = ::GetTickCount();
+        HWND hwnd = FindTopLevel(argv[2], false, timeout);
+        if (!hwnd) return 1;
+        while (ControlText(hwnd, std::atoi(argv[3])) != argv[4]) {
+            if (::GetTickCount() - start >= timeout || !::IsWindow(hwnd)) return 1;
+            ::Sleep(100);
+        }
+        return 0;
+    }
+    if (cmd == "wait-rows" && argc >= 4) {
+        DWORD timeout = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : 60000;
+        DWORD start = ::GetTickCount();
+        HWND hwnd = FindTopLevel(argv[2], false, timeout);
+        if (!hwnd) return 1;
+        LRESULT want = std::atoi(argv[3]);
+        while (::SendDlgItemMessageA(hwnd, 1006, LVM_GETITEMCOUNT, 0, 0) < want) {
+            if (::GetTickCount() - start >= timeout || !::IsWindow(hwnd)) return 1;
+            ::Sleep(100);
+        }
         return 0;
     }
     return Usage();
