@@ -1,5 +1,5 @@
 // Start-up: the debug switch from the command line, the program directory,
-// and a program started by bare name from its own folder.
+// and the real program started by bare name from its own folder.
 #include <gtest/gtest.h>
 
 #include "app/Config.h"
@@ -53,42 +53,6 @@ TEST(ProgramDirectory, CatalogPathFollowsIt) {
     g_strProgramDir = "C:\\Tools\\Updater";
     EXPECT_EQ(CatalogPath(), "C:\\Tools\\Updater\\quellfix.ini");
     g_strProgramDir = saved;
-}
-
-// Runs the start-up probe from `dir` with `commandLine`; returns its report.
-std::string RunProbe(const std::string& dir, const std::string& exeCopy,
-                     const std::string& commandLine, const std::string& out) {
-    ::SetEnvironmentVariableA("PROBE_OUT", out.c_str());
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back('\0');
-    BOOL ok = ::CreateProcessA(exeCopy.empty() ? nullptr : exeCopy.c_str(), cmd.data(), nullptr,
-                               nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi);
-    ::SetEnvironmentVariableA("PROBE_OUT", nullptr);
-    if (!ok) return "<not started>";
-    ::WaitForSingleObject(pi.hProcess, 30000);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return ReadBytes(out);
-}
-
-TEST(ProgramDirectory, StartedByBareNameStillFindsItsOwnFolder) {
-    ScopedTempDir dir("qf app dir ");
-    std::string exe = dir.File("probe_startup.exe");
-    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\tests\\probe_startup.exe").c_str(), exe.c_str(),
-                            FALSE))
-        << "fixture missing under " << BinaryDir();
-    ScopedTempDir outDir;
-    std::string out = outDir.File("report.txt");
-
-    // Argument 0 is the bare name: the folder must come from the module path.
-    std::string report = RunProbe(dir.Path(), exe, "probe_startup.exe DEBUG", out);
-    EXPECT_EQ(report, dir.Path() + "\n1\n");
-
-    report = RunProbe(dir.Path(), exe, "probe_startup.exe -debug", out);
-    EXPECT_EQ(report, dir.Path() + "\n0\n");
 }
 
 }  // namespace

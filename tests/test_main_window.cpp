@@ -205,18 +205,6 @@ TEST_F(MainWindow, CountLargerThanTheSectionsListsEmptyRows) {
     EXPECT_EQ(Rows(), expected);
 }
 
-TEST_F(MainWindow, MinimisedWindowAnswersWithItsIcon) {
-    WriteCatalog(kEntries, 5, SystemLanguage());
-    Open();
-    HICON icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_QUERYDRAGICON, 0, 0));
-    EXPECT_NE(icon, nullptr);
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0)), icon);
-    ::ShowWindow(hwnd, SW_MINIMIZE);
-    ::UpdateWindow(hwnd);
-    EXPECT_TRUE(::IsIconic(hwnd));
-    ::ShowWindow(hwnd, SW_RESTORE);
-}
-
 // --- The item menu and its commands -------------------------------------------
 
 struct MenuFind {

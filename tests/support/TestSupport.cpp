@@ -169,38 +169,4 @@ FoundBox FindMessageBox(const std::string& title, DWORD pid) {
     return search.found;
 }
 
-BoxAnswerer::BoxAnswerer(std::string title, int button, DWORD timeoutMs, DWORD pid)
-    : m_title(std::move(title)), m_button(button), m_timeout(timeoutMs), m_pid(pid) {
-    m_thread = ::CreateThread(nullptr, 0, &BoxAnswerer::Run, this, 0, nullptr);
-}
-
-BoxAnswerer::~BoxAnswerer() { Wait(); }
-
-bool BoxAnswerer::Wait() {
-    if (m_thread) {
-        ::WaitForSingleObject(m_thread, INFINITE);
-        ::CloseHandle(m_thread);
-        m_thread = nullptr;
-    }
-    return m_answered;
-}
-
-DWORD WINAPI BoxAnswerer::Run(void* raw) {
-    BoxAnswerer* self = static_cast<BoxAnswerer*>(raw);
-    DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < self->m_timeout) {
-        FoundBox box = FindMessageBox(self->m_title, self->m_pid);
-        if (box.hwnd) {
-            self->m_text = box.text;
-            HWND button = ::GetDlgItem(box.hwnd, self->m_button);
-            ::PostMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(self->m_button, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(button));
-            self->m_answered = true;
-            return 0;
-        }
-        ::Sleep(20);
-    }
-    return 0;
-}
-
 }  // namespace testing_support

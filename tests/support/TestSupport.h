@@ -1,6 +1,5 @@
 // Helpers shared by the test suites: temporary folders and files, the test
-// HTTP server's address, bounded waits, and answering message boxes the way
-// a user would.
+// HTTP server's address, bounded waits, and finding message boxes.
 #pragma once
 #include <windows.h>
 
@@ -62,26 +61,5 @@ struct FoundBox {
     std::string text;
 };
 FoundBox FindMessageBox(const std::string& title, DWORD pid = 0);
-
-// Waits on a thread of its own for a message box titled `title`, records its
-// text and presses `button` (IDOK, IDYES, IDNO, ...), as a user would.
-class BoxAnswerer {
-public:
-    BoxAnswerer(std::string title, int button, DWORD timeoutMs = 20000, DWORD pid = 0);
-    ~BoxAnswerer();
-    // Waits for the answering thread; true when a box was found and answered.
-    bool Wait();
-    const std::string& Text() const { return m_text; }
-
-private:
-    static DWORD WINAPI Run(void* self);
-    std::string m_title;
-    int m_button;
-    DWORD m_timeout;
-    DWORD m_pid;
-    std::string m_text;
-    bool m_answered = false;
-    HANDLE m_thread = nullptr;
-};
 
 }  // namespace testing_support
