@@ -285,3 +285,13 @@ std::string FetchFirstLine(std::string url) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line + "\n";
 }
+
+long long LocalFileLength(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    LARGE_INTEGER size;
+    BOOL ok = ::GetFileSizeEx(file, &size);
+    ::CloseHandle(file);
+    return ok ? size.QuadPart : -1;
+}

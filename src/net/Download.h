@@ -47,6 +47,10 @@ long GetRemoteFileSize(std::string url);
 // longer than kFirstLineLimit are cut.
 std::string FetchFirstLine(std::string url);
 
+// The length of the local file at `path`, which callers compare with the
+// server's size to skip a transfer; -1 when it cannot be opened for reading.
+long long LocalFileLength(const std::string& path);
+
 // The Content-Length text as a number: leading white space skipped, decimal
 // digits up to the first other character (no sign), 0 without digits,
 // LONG_MAX when the value does not fit.

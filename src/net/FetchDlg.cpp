@@ -7,16 +7,6 @@
 
 namespace {
 const char kFetchCaption[] = "업데이트 파일을 다운로드 받고 있습니다";
-
-long long LocalLength(const std::string& path) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return -1;
-    LARGE_INTEGER size;
-    BOOL ok = ::GetFileSizeEx(file, &size);
-    ::CloseHandle(file);
-    return ok ? size.QuadPart : -1;
-}
 }  // namespace
 
 CFetchDlg::CFetchDlg() : Dialog(IDD_FETCH) {}
@@ -44,7 +34,7 @@ BOOL CFetchDlg::OnInitDialog() {
         return FALSE;
     }
     m_progress.SetRange32(0, static_cast<int>(m_nExpectedSize));
-    if (LocalLength(m_strLocalPath) == m_nExpectedSize) {
+    if (LocalFileLength(m_strLocalPath) == m_nExpectedSize) {
         ::SendMessageA(m_hWnd, WM_DOWNLOAD_DONE, 0, 1);
         return FALSE;
     }

@@ -17,17 +17,6 @@ namespace {
 // file of the server's size was already there.
 const LPARAM kSkippedPresent = 2;
 
-// The length of the file at `path`, or -1 when it cannot be opened.
-long long LocalFileLength(const std::string& path) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return -1;
-    LARGE_INTEGER size;
-    BOOL ok = ::GetFileSizeEx(file, &size);
-    ::CloseHandle(file);
-    return ok ? size.QuadPart : -1;
-}
-
 LRESULT SendLog(HWND hwnd, const std::string& text) {
     return ::SendMessageA(hwnd, WM_RUN_LOG, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
