@@ -6,14 +6,19 @@
 ; /D=<folder> (last on the command line) chooses another folder.
 ;
 ; Quellfix's self-update downloads this program as update.exe into the
-; installation folder, starts it and closes itself, so the old Quellfix.exe
-; may still be running when the files are copied. Before anything is written
-; (and before the uninstaller removes anything), every Quellfix.exe running
-; from the installation folder is asked to close: its main window, a dialog
-; whose caption begins "Quellfix 2.0 - ", gets WM_CLOSE, as from its close
-; box. A process that has not ended after a few seconds (a question box may
-; be waiting for an answer) is ended. Copies of Quellfix running from other
-; folders are left alone: they hold no file we replace.
+; installation folder, starts it with no arguments and closes itself. That
+; run shows the wizard like any other: the user was asked only whether to
+; download, so installing is agreed to here, the folder page proposes the
+; installed copy's folder, and the finish page starts the new version.
+;
+; The old Quellfix.exe may still be running when the files are copied.
+; Before anything is written (and before the uninstaller removes anything),
+; every Quellfix.exe running from the installation folder is asked to close:
+; its main window, a dialog whose caption begins "Quellfix 2.0 - ", gets
+; WM_CLOSE, as from its close box. A process that has not ended after a few
+; seconds (a question box may be waiting for an answer) is ended. Copies of
+; Quellfix running from other folders are left alone: they hold no file we
+; replace.
 ;
 ; Built by installer/CMakeLists.txt:
 ;   makensis -INPUTCHARSET UTF8 -DQUELLFIX_EXE=<Quellfix.exe> -DOUTFILE=<setup>
