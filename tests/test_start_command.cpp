@@ -15,6 +15,7 @@
 #include "resource.h"
 #include "support/RunFixtures.h"
 #include "support/TestSupport.h"
+#include "support/WindowPicture.h"
 #include "support/WindowDriving.h"
 #include "ui/Controls.h"
 
@@ -212,43 +213,6 @@ TEST_F(StartCommand, EnterStartsARunEvenWithTheStartButtonDisabled) {
     ASSERT_EQ(closer.logs.size(), 1u);
     EXPECT_EQ(closer.logs[0], "다운로드 및 설치할 항목이 없습니다.");
     question.Wait();
-}
-
-// Saves the window's picture as a bitmap under the build's artifacts folder.
-void SaveWindowPicture(HWND hwnd, const std::string& name) {
-    std::string folder = BinaryDir() + "\\artifacts";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    RECT r;
-    ::GetWindowRect(hwnd, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    ::SelectObject(mem, old);
-    BITMAPINFOHEADER bi = {};
-    bi.biSize = sizeof bi;
-    bi.biWidth = w;
-    bi.biHeight = h;
-    bi.biPlanes = 1;
-    bi.biBitCount = 24;
-    bi.biCompression = BI_RGB;
-    DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4;
-    std::string pixels(stride * static_cast<DWORD>(h), '\0');
-    ::GetDIBits(mem, bmp, 0, static_cast<UINT>(h), &pixels[0],
-                reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi;
-    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::string file(reinterpret_cast<const char*>(&fh), sizeof fh);
-    file.append(reinterpret_cast<const char*>(&bi), sizeof bi);
-    file += pixels;
-    WriteBytes(folder + "\\" + name + ".bmp", file);
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
-    ::ReleaseDC(nullptr, screen);
 }
 
 // The whole road in the real program: the list from the catalog, the start
