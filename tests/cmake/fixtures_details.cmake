@@ -1,5 +1,4 @@
-# Fixture of the details suite: a program the shell opens, which records its
-# arguments beside itself.
+# test_details: a program the shell opens, recording that it was started.
 add_executable(open_recorder ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/open_recorder.cpp)
 target_compile_options(open_recorder PRIVATE ${QUELLFIX_CHARSET_FLAGS} ${QUELLFIX_WARNINGS})
 add_dependencies(quellfix_fixtures open_recorder)
