@@ -4,8 +4,7 @@
 // opens the home page, fetches the setup beside itself as update.exe, starts
 // it and ends. The setup shows its wizard, and the user clicks through it:
 // it offers the old installation's folder, replaces the program there, and
-// its last page starts the new program. Also the wizard run by hand while
-// the installed Quellfix is open: it asks to close it, and does.
+// its last page starts the new program.
 //
 // The setup started by the self-update shows the same wizard as any other
 // run of it: the question the program asks is about downloading, so the
@@ -370,33 +369,6 @@ std::string AnswerBox(DWORD pid, const std::string& title, int button, const cha
     return box.text;
 }
 
-struct BoxSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindBoxOfProcess(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<BoxSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    // A message box: a dialog whose text is the static control 0xFFFF.
-    if (pid != search->pid || !::IsWindowVisible(hwnd) || std::string(cls) != "#32770" ||
-        !::GetDlgItem(hwnd, 0xFFFF)) {
-        return TRUE;
-    }
-    search->found = hwnd;
-    return FALSE;
-}
-
-// A message box process `pid` shows, whatever its caption, or nullptr.
-HWND FindBoxOf(DWORD pid) {
-    BoxSearch search{pid, nullptr};
-    ::EnumWindows(&FindBoxOfProcess, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class SelfUpdateEndToEnd : public Installation {};
 
 TEST_F(SelfUpdateEndToEnd, YesDeliversTheNewVersionThroughTheSetupWizard) {
@@ -487,62 +459,6 @@ TEST_F(SelfUpdateEndToEnd, YesDeliversTheNewVersionThroughTheSetupWizard) {
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(started.WaitEnded(30000)) << "the new version did not close";
     EXPECT_EQ(started.ExitCode(), 0u);
-}
-
-// The setup run by hand (say, fetched from the home page) while the
-// installed Quellfix is open: when the user presses Install, it asks to
-// close Quellfix, closes it on OK and replaces it.
-class SetupWizard : public Installation {};
-
-TEST_F(SetupWizard, ClosesTheOpenQuellfixWhenTheUserAgreesAndReplacesIt) {
-    InstallOlderVersion();
-    if (HasFatalFailure()) return;
-
-    // Nothing on the update server: Quellfix says it has no catalog, then
-    // shows its window.
-    TestProcess app(Quoted(program), dir);
-    ASSERT_TRUE(app.Started());
-    FoundProcess old;
-    ASSERT_TRUE(old.Adopt(app.Pid()));
-    EXPECT_EQ(AnswerBox(app.Pid(), MainCaption(), IDOK, "setup_wizard_1_catalog"), kCatalogFailed);
-    ASSERT_TRUE(WaitFor([&] { return FindProcessDialog(app.Pid(), MainCaption()) != nullptr; },
-                        30000))
-        << "the installed Quellfix showed no main window";
-
-    TestProcess setupRun(Quoted(SetupPath()), "");
-    ASSERT_TRUE(setupRun.Started());
-    FoundProcess setup;
-    ASSERT_TRUE(setup.Adopt(setupRun.Pid()));
-    HWND wizard = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        return (wizard = FindProcessDialog(setupRun.Pid(), kWizardCaption)) != nullptr;
-    }, 30000)) << "the setup showed no wizard";
-    ASSERT_TRUE(NextButtonReads(wizard, kNextLabel)) << "no welcome page";
-    PressNext(wizard);
-    ASSERT_TRUE(NextButtonReads(wizard, kInstallLabel)) << "no folder page";
-    PressNext(wizard);
-
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = FindBoxOf(setupRun.Pid())) != nullptr; }, 30000))
-        << "the setup did not ask to close Quellfix";
-    EXPECT_EQ(WindowText(::GetDlgItem(box, 0xFFFF)),
-              "Quellfix가 실행 중입니다.\r\n확인을 누르면 Quellfix를 닫고 계속합니다.");
-    SaveWindowPicture(box, "setup_wizard_2_close_quellfix");
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
-    ASSERT_TRUE(old.WaitEnded(30000)) << "Quellfix still runs after the user agreed";
-    EXPECT_EQ(old.ExitCode(), 0u) << "Quellfix was ended instead of closed";
-
-    // This time the user leaves the new version closed.
-    ASSERT_TRUE(NextButtonReads(wizard, kFinishLabel, 60000)) << "the installation did not finish";
-    HWND runBox = ::GetDlgItem(CurrentPage(wizard), kRunBox);
-    ::SendMessageA(runBox, BM_SETCHECK, BST_UNCHECKED, 0);
-    PressNext(wizard);
-    ASSERT_TRUE(setup.WaitEnded(30000)) << "the setup still runs after its last page";
-    EXPECT_EQ(setup.ExitCode(), 0u);
-    EXPECT_EQ(ChildProcess(setupRun.Pid(), "Quellfix.exe"), 0u)
-        << "the finish page started Quellfix though its box was cleared";
-    EXPECT_TRUE(ReadBytes(program) == newProgram) << "the old program was not replaced";
 }
 
 }  // namespace
