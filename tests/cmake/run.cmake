@@ -1,29 +1,20 @@
-# Fixtures of the download, installer and diagnostic-output suites: fake
-# installers with chosen version resources, a real MSI package, and the
-# Winsock library the suites' helpers use. Everything lands in
-# <build>/tests/fixtures, where FixtureFile() (support/RunFixtures.h) looks.
+# Fixtures of the download, installer and run suites: fake installers with
+# chosen version resources and a real MSI package, in <build>/tests/fixtures
+# where FixtureFile() (support/RunFixtures.h) looks.
 
 set(QUELLFIX_RUN_FIXTURE_SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/run)
 set(QUELLFIX_RUN_FIXTURE_OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/fixtures)
 file(MAKE_DIRECTORY ${QUELLFIX_RUN_FIXTURE_OUTPUT})
 
-# quellfix_fake_installer(<name> UNINSTALL <key name> [EXIT_CODE <n>]
-#     [DESCRIPTION <text>] [COMPANY <text>] [ORGNAME <text>]
-#     [ENGINE <text> | EMPTY_ENGINE]
-#     [TABLES <lang+codepage hex> ...] [TRANSLATIONS "<lang>, <codepage>" ... | NO_TRANSLATION])
-#
-# Builds <name>.exe from fake_installer.cpp with a version resource of its
-# own. Each of TABLES (default 040904B0) is a string table holding the given
-# strings, where "@TABLE@" stands for the table's name, so a test can tell
-# which table was read. TRANSLATIONS is the Translation list, in order
-# (default "0x0409, 1200"); NO_TRANSLATION leaves the list out. Without
-# ENGINE or EMPTY_ENGINE the resource has no "Installer Engine" value.
+# quellfix_fake_installer(<name> UNINSTALL <key> [EXIT_CODE <n>] [DESCRIPTION <text>]
+#     [COMPANY <text>] [ORGNAME <text>] [ENGINE <text> | EMPTY_ENGINE]
+#     [TABLES <lang+codepage hex> ...] [TRANSLATIONS "<lang>, <codepage>" ...])
+# Builds <name>.exe from fake_installer.cpp with a version resource of its own:
+# one string table per TABLES entry (default 040904B0), "@TABLE@" standing for
+# the table's name, and the TRANSLATIONS list (default "0x0409, 1200").
 function(quellfix_fake_installer name)
-  cmake_parse_arguments(PARSE_ARGV 1 FAKE "EMPTY_ENGINE;NO_TRANSLATION"
+  cmake_parse_arguments(PARSE_ARGV 1 FAKE "EMPTY_ENGINE"
     "UNINSTALL;EXIT_CODE;DESCRIPTION;COMPANY;ORGNAME;ENGINE" "TABLES;TRANSLATIONS")
-  if(NOT FAKE_UNINSTALL)
-    message(FATAL_ERROR "quellfix_fake_installer(${name}): UNINSTALL is required")
-  endif()
   if(NOT DEFINED FAKE_EXIT_CODE)
     set(FAKE_EXIT_CODE 0)
   endif()
@@ -46,22 +37,15 @@ function(quellfix_fake_installer name)
         string(APPEND values "            VALUE \"${key}\", \"${text}\"\n")
       endif()
     endforeach()
-    if(DEFINED FAKE_ENGINE)
+    if(DEFINED FAKE_ENGINE OR FAKE_EMPTY_ENGINE)
       string(APPEND values "            VALUE \"Installer Engine\", \"${FAKE_ENGINE}\"\n")
-    elseif(FAKE_EMPTY_ENGINE)
-      string(APPEND values "            VALUE \"Installer Engine\", \"\"\n")
     endif()
     string(APPEND FAKE_STRING_TABLES
            "        BLOCK \"${table}\"\n        BEGIN\n${values}        END\n")
   endforeach()
-
-  if(FAKE_NO_TRANSLATION)
-    set(FAKE_VAR_FILE_INFO "")
-  else()
-    list(JOIN FAKE_TRANSLATIONS ", " list)
-    set(FAKE_VAR_FILE_INFO
-        "    BLOCK \"VarFileInfo\"\n    BEGIN\n        VALUE \"Translation\", ${list}\n    END")
-  endif()
+  list(JOIN FAKE_TRANSLATIONS ", " list)
+  set(FAKE_VAR_FILE_INFO
+      "    BLOCK \"VarFileInfo\"\n    BEGIN\n        VALUE \"Translation\", ${list}\n    END")
 
   set(rc ${QUELLFIX_RUN_FIXTURE_OUTPUT}/${name}.rc)
   configure_file(${QUELLFIX_RUN_FIXTURE_SOURCE}/fake_installer.rc.in ${rc} @ONLY)
@@ -74,48 +58,32 @@ function(quellfix_fake_installer name)
 endfunction()
 
 # One variant per way an installer is recognised.
-quellfix_fake_installer(fake_iexpress UNINSTALL KB990401 EXIT_CODE 0
+quellfix_fake_installer(fake_iexpress UNINSTALL KB990401
   DESCRIPTION "IExpress Setup" COMPANY "Quellfix Tests" ORGNAME "SFXCAB.EXE")
 quellfix_fake_installer(fake_sfxcab UNINSTALL KB990402 EXIT_CODE 3010
   DESCRIPTION "Hotfix Package for Windows XP" COMPANY "Quellfix Tests"
   ORGNAME "KB990402.exe" ENGINE "SFXCAB.EXE")
-quellfix_fake_installer(fake_hotfix UNINSTALL KB990403 EXIT_CODE 0
+quellfix_fake_installer(fake_hotfix UNINSTALL KB990403
   DESCRIPTION "Hotfix Package" COMPANY "Quellfix Tests" ORGNAME "SFXCAB.EXE" EMPTY_ENGINE)
-quellfix_fake_installer(fake_cabinet UNINSTALL KB990404 EXIT_CODE 0
+quellfix_fake_installer(fake_cabinet UNINSTALL KB990404
   DESCRIPTION "Win32 Cabinet Self-Extractor" COMPANY "Quellfix Tests" ORGNAME "WEXTRACT.EXE")
-quellfix_fake_installer(fake_update UNINSTALL KB990405 EXIT_CODE 0
+quellfix_fake_installer(fake_update UNINSTALL KB990405
   DESCRIPTION "Service Pack Setup" COMPANY "Quellfix Tests" ORGNAME "msiexec.exe"
   ENGINE "update.exe")
-quellfix_fake_installer(fake_msiexec UNINSTALL KB990406 EXIT_CODE 1641
+# An exit code above the range of int.
+quellfix_fake_installer(fake_msiexec UNINSTALL KB990406 EXIT_CODE 3221225477
   DESCRIPTION "Windows Installer" COMPANY "Quellfix Tests" ORGNAME "msiexec.exe.mui")
-quellfix_fake_installer(fake_security UNINSTALL KB990407 EXIT_CODE 0
+quellfix_fake_installer(fake_security UNINSTALL KB990407
   DESCRIPTION "Security Update for Windows XP (KB990407)" COMPANY "Quellfix Tests"
   ORGNAME "KB990407.exe")
-quellfix_fake_installer(fake_gdiplus UNINSTALL KB990408 EXIT_CODE 0
+quellfix_fake_installer(fake_gdiplus UNINSTALL KB990408
   DESCRIPTION "Microsoft GDI+ Detection Tool" COMPANY "Quellfix Tests" ORGNAME "gdidetect.exe")
 quellfix_fake_installer(fake_unknown UNINSTALL KB990409 EXIT_CODE 7
   DESCRIPTION "보안 업데이트 설치 프로그램" COMPANY "퀠픽스 테스트" ORGNAME "other.exe")
-# A description longer than the 1023 characters the program keeps.
-string(REPEAT "x" 1100 padding)
-quellfix_fake_installer(fake_long UNINSTALL KB990410 EXIT_CODE 0
-  DESCRIPTION "Hotfix Package ${padding}" COMPANY "Quellfix Tests" ORGNAME "KB990410.exe")
-
-# Variants for the choice among several string tables (the user's default
-# language under the tests is Korean, 0x0412).
+# Several string tables; the user's language under the tests is Korean.
 quellfix_fake_installer(fake_lang_korean UNINSTALL KB990411
   DESCRIPTION "Table @TABLE@" ORGNAME "lang.exe"
   TABLES 040904E4 041203B5 000004B0 TRANSLATIONS "0x0409, 1252" "0x0412, 949" "0x0000, 1200")
-quellfix_fake_installer(fake_lang_neutral UNINSTALL KB990412
-  DESCRIPTION "Table @TABLE@" ORGNAME "lang.exe"
-  TABLES 040904E4 000004B0 TRANSLATIONS "0x0409, 1252" "0x0000, 1200")
-quellfix_fake_installer(fake_lang_english UNINSTALL KB990413
-  DESCRIPTION "Table @TABLE@" ORGNAME "lang.exe"
-  TABLES 040704E4 040904E4 TRANSLATIONS "0x0407, 1252" "0x0409, 1252")
-quellfix_fake_installer(fake_lang_first UNINSTALL KB990414
-  DESCRIPTION "Table @TABLE@" ORGNAME "lang.exe"
-  TABLES 040704E4 040C04E4 TRANSLATIONS "0x0407, 1252" "0x040C, 1252")
-quellfix_fake_installer(fake_lang_none UNINSTALL KB990415
-  DESCRIPTION "Table @TABLE@" ORGNAME "lang.exe" TABLES 00000000 040904B0 NO_TRANSLATION)
 
 # A real Windows Installer package; its product code names its Uninstall key.
 find_program(WIXL_PROGRAM wixl REQUIRED)
@@ -142,8 +110,7 @@ target_compile_definitions(quellfix_test_support PUBLIC
 # UnusedLoopbackPort() binds a socket.
 target_link_libraries(quellfix_test_support PUBLIC ws2_32)
 
-# Reports whether a launched program inherited a handle or got an access
-# list open to everyone.
+# Reports whether a launched program inherited a handle or is open to everyone.
 add_executable(probe_launch WIN32 ${QUELLFIX_RUN_FIXTURE_SOURCE}/probe_launch.cpp)
 target_link_libraries(probe_launch PRIVATE advapi32)
 set_target_properties(probe_launch PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUELLFIX_RUN_FIXTURE_OUTPUT})

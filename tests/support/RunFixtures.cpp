@@ -34,27 +34,11 @@ void DeleteUninstallKey(const std::string& name) {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kUninstallRoot + name).c_str());
 }
 
-ScopedEnv::ScopedEnv(std::string name, const std::string& value)
-    : ScopedEnv(std::move(name), nullptr) {
-    ::SetEnvironmentVariableA(m_name.c_str(), value.c_str());
+FakeRecord::FakeRecord() : m_dir("qfrec"), m_path(m_dir.File("record.txt")) {
+    ::SetEnvironmentVariableA("QUELLFIX_FAKE_RECORD", m_path.c_str());
 }
 
-ScopedEnv::ScopedEnv(std::string name, std::nullptr_t) : m_name(std::move(name)) {
-    char old[4096];
-    DWORD n = ::GetEnvironmentVariableA(m_name.c_str(), old, sizeof old);
-    if (n > 0 && n < sizeof old) {
-        m_old.assign(old, n);
-        m_hadOld = true;
-    }
-    ::SetEnvironmentVariableA(m_name.c_str(), nullptr);
-}
-
-ScopedEnv::~ScopedEnv() {
-    ::SetEnvironmentVariableA(m_name.c_str(), m_hadOld ? m_old.c_str() : nullptr);
-}
-
-FakeRecord::FakeRecord()
-    : m_dir("qfrec"), m_path(m_dir.File("record.txt")), m_env("QUELLFIX_FAKE_RECORD", m_path) {}
+FakeRecord::~FakeRecord() { ::SetEnvironmentVariableA("QUELLFIX_FAKE_RECORD", nullptr); }
 
 std::vector<std::string> FakeRecord::Lines() const {
     std::vector<std::string> lines;

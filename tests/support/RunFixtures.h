@@ -1,12 +1,10 @@
-// Helpers of the download, installer and diagnostic-output suites: the
-// fixture files built with the tests, the fake installers' record file and
-// Uninstall keys, environment variables for one test, a loopback port with
-// nothing behind it, and windows on threads of their own that record the
-// messages they are sent (as the program's windows would receive them).
+// Helpers of the download, installer and diagnostic-output suites: fixture
+// files, the fake installers' record file and Uninstall keys, a loopback port
+// with nothing behind it, and windows on threads of their own that record
+// the messages they are sent.
 #pragma once
 #include <windows.h>
 
-#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -26,34 +24,20 @@ extern const char* const kTestMsiProductCode;
 bool UninstallKeyExists(const std::string& name);
 void DeleteUninstallKey(const std::string& name);
 
-// Sets an environment variable of this process (and so of the programs it
-// starts) for the lifetime of the object, then restores it.
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::string& value);
-    // Removes the variable for the lifetime of the object.
-    ScopedEnv(std::string name, std::nullptr_t);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_hadOld = false;
-};
-
-// A record file of its own for the fake installers started meanwhile.
+// A record file of its own (QUELLFIX_FAKE_RECORD) for the fake installers
+// started meanwhile.
 class FakeRecord {
 public:
     FakeRecord();
+    ~FakeRecord();
+    FakeRecord(const FakeRecord&) = delete;
+    FakeRecord& operator=(const FakeRecord&) = delete;
     // The command lines recorded so far, one per start.
     std::vector<std::string> Lines() const;
 
 private:
     ScopedTempDir m_dir;
     std::string m_path;
-    ScopedEnv m_env;
 };
 
 // A loopback port on which nothing listens: bound once by Winsock to learn
