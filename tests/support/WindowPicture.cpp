@@ -7,14 +7,10 @@ namespace testing_support {
 
 bool SaveWindowPicture(HWND hwnd, const std::string& name) {
     RECT r;
-    if (!::GetWindowRect(hwnd, &r)) return false;
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return false;
-
-    // A window that has just appeared may not have painted itself yet: have
-    // it paint now (the window's own thread does, even in another process),
-    // then copy it from the screen, as the user sees it.
+    if (!::GetWindowRect(hwnd, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+    const LONG w = r.right - r.left, h = r.bottom - r.top;
+    // Painted now (by the window's own thread, even in another process), then
+    // copied from the screen as the user sees it.
     ::RedrawWindow(hwnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     HDC screen = ::GetDC(nullptr);
@@ -23,34 +19,20 @@ bool SaveWindowPicture(HWND hwnd, const std::string& name) {
     HGDIOBJ old = ::SelectObject(mem, bmp);
     ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     ::SelectObject(mem, old);
-
-    BITMAPINFOHEADER bi = {};
-    bi.biSize = sizeof bi;
-    bi.biWidth = w;
-    bi.biHeight = h;
-    bi.biPlanes = 1;
-    bi.biBitCount = 24;
-    bi.biCompression = BI_RGB;
-    const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4;
-    std::string pixels(stride * static_cast<DWORD>(h), '\0');
+    BITMAPINFOHEADER bi = {sizeof bi, w, h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::string pixels(4 * static_cast<size_t>(w * h), '\0');
     const int rows = ::GetDIBits(mem, bmp, 0, static_cast<UINT>(h), &pixels[0],
                                  reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
     ::DeleteObject(bmp);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
-    if (rows != h) return false;
-
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;  // "BM"
-    fh.bfOffBits = sizeof fh + sizeof bi;
-    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::string file(reinterpret_cast<const char*>(&fh), sizeof fh);
-    file.append(reinterpret_cast<const char*>(&bi), sizeof bi);
-    file += pixels;
-
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof bi;
+    BITMAPFILEHEADER fh = {0x4D42, static_cast<DWORD>(offset + pixels.size()), 0, 0, offset};  // "BM"
     const std::string folder = BinaryDir() + "\\artifacts";
     ::CreateDirectoryA(folder.c_str(), nullptr);
-    return WriteBytes(folder + "\\" + name + ".bmp", file);
+    return rows == h && WriteBytes(folder + "\\" + name + ".bmp",
+                                   std::string(reinterpret_cast<const char*>(&fh), sizeof fh) +
+                                       std::string(reinterpret_cast<const char*>(&bi), sizeof bi) + pixels);
 }
 
 }  // namespace testing_support

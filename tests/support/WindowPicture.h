@@ -1,5 +1,4 @@
-// Pictures of windows for end-to-end tests: what the user saw at a step,
-// kept as a bitmap among the build's test artifacts.
+// Pictures of windows for end-to-end tests: what the user saw at a step.
 #pragma once
 #include <windows.h>
 
