@@ -128,45 +128,21 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
-namespace {
-struct BoxSearch {
-    std::string title;
-    DWORD pid;
-    FoundBox found;
-};
-
-std::string WindowText(HWND hwnd) {
-    char buffer[4096] = {};
-    ::GetWindowTextA(hwnd, buffer, sizeof buffer);
-    return buffer;
-}
-
-BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM param) {
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
-    char cls[64] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) != "#32770" || !::IsWindowVisible(hwnd)) return TRUE;
-    if (search->pid) {
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(hwnd, &pid);
-        if (pid != search->pid) return TRUE;
+FoundBox FindMessageBox(const std::string& title, DWORD pid, const std::string& text) {
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, "#32770", nullptr); w;
+         w = ::FindWindowExA(nullptr, w, "#32770", nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(w, &owner);
+        char caption[1024] = {}, shown[4096] = {};
+        ::GetWindowTextA(w, caption, sizeof caption);
+        // A message box's text is the static control 0xFFFF.
+        HWND textControl = ::GetDlgItem(w, 0xFFFF);
+        if (textControl) ::GetWindowTextA(textControl, shown, sizeof shown);
+        if (::IsWindowVisible(w) && (!pid || owner == pid) && caption == title && textControl &&
+            (text.empty() || shown == text))
+            return FoundBox{w, caption, shown};
     }
-    std::string title = WindowText(hwnd);
-    if (title != search->title) return TRUE;
-    // A message box's text is the static control 0xFFFF.
-    HWND text = ::GetDlgItem(hwnd, 0xFFFF);
-    if (!text) return TRUE;
-    search->found.hwnd = hwnd;
-    search->found.title = title;
-    search->found.text = WindowText(text);
-    return FALSE;
-}
-}  // namespace
-
-FoundBox FindMessageBox(const std::string& title, DWORD pid) {
-    BoxSearch search{title, pid, {}};
-    ::EnumWindows(&FindBoxProc, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FoundBox{};
 }
 
 }  // namespace testing_support

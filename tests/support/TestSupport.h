@@ -54,12 +54,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 void PumpMessages();
 
 // A message box (dialog class #32770) shown by process `pid` (0: any),
-// with `title`; its text and handle are read back.
+// with `title` (and `text`, when given); its text and handle are read back.
 struct FoundBox {
     HWND hwnd = nullptr;
     std::string title;
     std::string text;
 };
-FoundBox FindMessageBox(const std::string& title, DWORD pid = 0);
+FoundBox FindMessageBox(const std::string& title, DWORD pid = 0, const std::string& text = "");
 
 }  // namespace testing_support

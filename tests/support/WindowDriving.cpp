@@ -3,186 +3,130 @@
 
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
 #include <set>
 
-#include "support/TestSupport.h"
+#include "app/Config.h"
+#include "app/Globals.h"
+#include "inventory/Detection.h"
+#include "support/RunFixtures.h"
 
 namespace testing_support {
 
-BoxSequence::BoxSequence(std::string title, std::vector<int> buttons, DWORD timeoutMs, DWORD pid)
-    : m_title(std::move(title)), m_buttons(std::move(buttons)), m_timeout(timeoutMs), m_pid(pid) {
-    m_thread = ::CreateThread(nullptr, 0, &BoxSequence::Run, this, 0, nullptr);
-}
-
-BoxSequence::~BoxSequence() { Wait(); }
+BoxSequence::BoxSequence(std::string title, std::vector<int> buttons, DWORD timeoutMs, DWORD pid,
+                         std::string text)
+    : m_thread([this, title, buttons, timeoutMs, pid, text] {
+          std::set<HWND> answered;  // a box answered may still be closing
+          DWORD start = ::GetTickCount();
+          while (m_texts.size() < buttons.size() && ::GetTickCount() - start < timeoutMs) {
+              FoundBox box = FindMessageBox(title, pid, text);
+              if (!box.hwnd || !answered.insert(box.hwnd).second) {
+                  ::Sleep(20);
+                  continue;
+              }
+              int id = buttons[m_texts.size()];
+              m_texts.push_back(box.text);
+              ::PostMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(::GetDlgItem(box.hwnd, id)));
+          }
+      }) {}
 
 const std::vector<std::string>& BoxSequence::Wait() {
-    if (m_thread) {
-        ::WaitForSingleObject(m_thread, INFINITE);
-        ::CloseHandle(m_thread);
-        m_thread = nullptr;
-    }
+    if (m_thread.joinable()) m_thread.join();
     return m_texts;
 }
 
-DWORD WINAPI BoxSequence::Run(void* raw) {
-    BoxSequence* self = static_cast<BoxSequence*>(raw);
-    std::set<HWND> answered;
-    DWORD start = ::GetTickCount();
-    size_t next = 0;
-    while (next < self->m_buttons.size() && ::GetTickCount() - start < self->m_timeout) {
-        FoundBox box = FindMessageBox(self->m_title, self->m_pid);
-        // A box already answered may still be closing: wait for a new one.
-        if (box.hwnd && !answered.count(box.hwnd)) {
-            answered.insert(box.hwnd);
-            self->m_texts.push_back(box.text);
-            int id = self->m_buttons[next++];
-            ::PostMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(::GetDlgItem(box.hwnd, id)));
-            continue;
-        }
-        ::Sleep(20);
+std::string MainWindowCaption() { return std::string("Quellfix 2.0 - ") + kHomePage; }
+
+int SystemLanguage() {
+    SystemProfile p;
+    DetectLanguage(p);
+    return p.languageId & 0x3FF;
+}
+
+std::string CatalogText(const std::string& entries, int count, int language) {
+    return "[INFO]\r\nCOUNT=" + std::to_string(count) + "\r\nLANGUAGE=" +
+           std::to_string(language < 0 ? SystemLanguage() : language) + "\r\n" + entries;
+}
+
+ProgramFolder::ProgramFolder() : saved(g_strProgramDir) {
+    g_strProgramDir = dir.Path();
+    g_bDebug = 0;
+}
+
+ProgramFolder::~ProgramFolder() {
+    g_strProgramDir = saved;
+    g_bDebug = 0;
+    for (const std::string& name : served) ::DeleteFileA((HttpRoot() + "\\" + name).c_str());
+    for (const std::string& key : keys) DeleteUninstallKey(key);
+}
+
+long ProgramFolder::Serve(const std::string& fixture, const std::string& name, bool pad) {
+    bool ok = false;
+    std::string bytes = ReadBytes(FixtureFile(fixture), &ok);
+    EXPECT_TRUE(ok) << fixture;
+    if (pad) bytes.resize((bytes.size() / 102400 + 1) * 102400, '\0');
+    ServeBytes(name, bytes);
+    return static_cast<long>(bytes.size());
+}
+
+void ProgramFolder::ServeBytes(const std::string& name, const std::string& bytes) {
+    EXPECT_TRUE(WriteBytes(HttpRoot() + "\\" + name, bytes)) << name;
+    served.push_back(name);
+}
+
+HWND FindProcessDialog(DWORD pid, const std::string& captionPrefix, const char* cls) {
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, cls, nullptr); w;
+         w = ::FindWindowExA(nullptr, w, cls, nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(w, &owner);
+        char title[1024] = {};
+        ::GetWindowTextA(w, title, sizeof title);
+        if (owner == pid && ::IsWindowVisible(w) && std::string(title).rfind(captionPrefix, 0) == 0)
+            return w;
     }
-    return 0;
+    return nullptr;
 }
 
-PlantedKey::PlantedKey(HKEY root, std::string path) : m_root(root), m_path(std::move(path)) {
-    HKEY key = nullptr;
-    m_ok = ::RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                             nullptr) == ERROR_SUCCESS;
-    if (key) ::RegCloseKey(key);
-}
-
-PlantedKey::~PlantedKey() { DeleteKeyTree(m_root, m_path); }
-
-bool PlantedKey::SetString(const char* name, const std::string& value) const {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    LONG r = ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>(value.size() + 1));
-    ::RegCloseKey(key);
-    return r == ERROR_SUCCESS;
-}
-
-bool PlantedKey::SetDword(const char* name, DWORD value) const {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    LONG r = ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                              sizeof value);
-    ::RegCloseKey(key);
-    return r == ERROR_SUCCESS;
-}
-
-void DeleteKeyTree(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        for (;;) {
-            char name[512];
-            DWORD size = sizeof name;
-            if (::RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            DeleteKeyTree(key, name);
-            // A child that cannot be deleted would loop for ever.
-            HKEY probe = nullptr;
-            if (::RegOpenKeyExA(key, name, 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-                ::RegCloseKey(probe);
-                break;
-            }
-        }
-        ::RegCloseKey(key);
-    }
-    ::RegDeleteKeyA(root, path.c_str());
-}
-
-namespace {
-struct DialogSearch {
-    DWORD pid;
-    std::string prefix;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<DialogSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != s->pid || !::IsWindowVisible(hwnd)) return TRUE;
-    char cls[64] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) != "#32770") return TRUE;
-    char title[1024] = {};
-    ::GetWindowTextA(hwnd, title, sizeof title);
-    if (std::string(title).compare(0, s->prefix.size(), s->prefix) != 0) return TRUE;
-    s->found = hwnd;
-    return FALSE;
-}
-
-// A block of memory in another process, freed when it goes away.
-class RemoteBlock {
-public:
-    RemoteBlock(HANDLE process, SIZE_T size) : m_process(process) {
-        m_address = ::VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-    }
-    ~RemoteBlock() {
-        if (m_address) ::VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
-    }
-    char* Address() const { return static_cast<char*>(m_address); }
-
-private:
-    HANDLE m_process;
-    void* m_address;
-};
-}  // namespace
-
-HWND FindProcessDialog(DWORD pid, const std::string& captionPrefix) {
-    DialogSearch s{pid, captionPrefix, nullptr};
-    ::EnumWindows(&FindDialogProc, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
+// Each row's two columns, asked for through a block of the list's process.
 std::vector<RemoteRow> ReadRemoteList(HWND list) {
     std::vector<RemoteRow> rows;
     DWORD pid = 0;
     ::GetWindowThreadProcessId(list, &pid);
-    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
-                                   FALSE, pid);
+    HANDLE process =
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (!process) return rows;
-    {
-        const SIZE_T textSize = 2048;
-        RemoteBlock block(process, sizeof(LVITEMA) + textSize);
-        if (block.Address()) {
-            int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-            for (int i = 0; i < count; ++i) {
-                RemoteRow row;
-                for (int column = 0; column < 2; ++column) {
-                    LVITEMA item = {};
-                    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
-                    item.iItem = i;
-                    item.iSubItem = column;
-                    item.stateMask = LVIS_STATEIMAGEMASK;
-                    item.pszText = block.Address() + sizeof(LVITEMA);
-                    item.cchTextMax = static_cast<int>(textSize);
-                    ::WriteProcessMemory(process, block.Address(), &item, sizeof item, nullptr);
-                    ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block.Address()));
-                    char text[2048] = {};
-                    ::ReadProcessMemory(process, block.Address() + sizeof(LVITEMA), text,
-                                        textSize - 1, nullptr);
-                    LVITEMA back = {};
-                    ::ReadProcessMemory(process, block.Address(), &back, sizeof back, nullptr);
-                    if (column == 0) {
-                        row.text = text;
-                        row.data = back.lParam;
-                        row.checked = ((back.state & LVIS_STATEIMAGEMASK) >> 12) == 2;
-                    } else {
-                        row.installed = text;
-                    }
-                }
-                rows.push_back(row);
+    const int textSize = 2048;
+    char* block = static_cast<char*>(::VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize,
+                                                      MEM_COMMIT, PAGE_READWRITE));
+    int count = block ? static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int i = 0; i < count; ++i) {
+        RemoteRow row;
+        for (int column = 0; column < 2; ++column) {
+            LVITEMA item = {};
+            item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+            item.iItem = i;
+            item.iSubItem = column;
+            item.stateMask = LVIS_STATEIMAGEMASK;
+            item.pszText = block + sizeof(LVITEMA);
+            item.cchTextMax = textSize;
+            ::WriteProcessMemory(process, block, &item, sizeof item, nullptr);
+            ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block));
+            char text[textSize] = {};
+            ::ReadProcessMemory(process, block + sizeof(LVITEMA), text, textSize - 1, nullptr);
+            ::ReadProcessMemory(process, block, &item, sizeof item, nullptr);
+            if (column == 1) {
+                row.installed = text;
+                continue;
             }
+            row.text = text;
+            row.data = item.lParam;
+            row.checked = ((item.state & LVIS_STATEIMAGEMASK) >> 12) == 2;
         }
+        rows.push_back(row);
     }
+    if (block) ::VirtualFreeEx(process, block, 0, MEM_RELEASE);
     ::CloseHandle(process);
     return rows;
 }
@@ -193,7 +137,8 @@ TestProcess::TestProcess(const std::string& commandLine, const std::string& dire
     si.cb = sizeof si;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(),
+                          nullptr, nullptr, FALSE, 0, nullptr,
                           directory.empty() ? nullptr : directory.c_str(), &si, &m_pi)) {
         m_pi = PROCESS_INFORMATION{};
     }

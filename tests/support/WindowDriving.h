@@ -1,23 +1,27 @@
 // Driving windows as a user would, for window and end-to-end tests: message
-// boxes answered in the order they appear, registry records planted and
-// removed, and another process's list view read through memory allocated in
+// boxes answered in the order they appear, the program's folder and catalog
+// set up, and another process's list view read through memory allocated in
 // that process.
 #pragma once
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "support/TestSupport.h"
 
 namespace testing_support {
 
-// Answers, on a thread of its own, the message boxes titled `title` that
-// appear one after the other, pressing `buttons[i]` in the i-th box, and
-// records each box's text. A box is taken only once.
+// Answers, on a thread of its own, the message boxes titled `title` (and
+// showing `text`, when given) that appear one after the other, pressing
+// `buttons[i]` in the i-th box, and records each box's text. A box is taken
+// only once.
 class BoxSequence {
 public:
     BoxSequence(std::string title, std::vector<int> buttons, DWORD timeoutMs = 30000,
-                DWORD pid = 0);
-    ~BoxSequence();
+                DWORD pid = 0, std::string text = "");
+    ~BoxSequence() { Wait(); }
     BoxSequence(const BoxSequence&) = delete;
     BoxSequence& operator=(const BoxSequence&) = delete;
     // Waits until every box was answered or the time ran out; the texts seen.
@@ -26,39 +30,37 @@ public:
     const std::vector<std::string>& Texts() const { return m_texts; }
 
 private:
-    static DWORD WINAPI Run(void* self);
-    std::string m_title;
-    std::vector<int> m_buttons;
-    DWORD m_timeout;
-    DWORD m_pid;
     std::vector<std::string> m_texts;
-    HANDLE m_thread = nullptr;
+    std::thread m_thread;
 };
 
-// A registry key created for a test and deleted, with everything below it,
-// when the object goes away.
-class PlantedKey {
-public:
-    PlantedKey(HKEY root, std::string path);
-    ~PlantedKey();
-    PlantedKey(const PlantedKey&) = delete;
-    PlantedKey& operator=(const PlantedKey&) = delete;
-    bool Ok() const { return m_ok; }
-    bool SetString(const char* name, const std::string& value) const;
-    bool SetDword(const char* name, DWORD value) const;
+// The main window's caption, which titles every box of the program.
+std::string MainWindowCaption();
+// The catalog language this system needs (Wine reports an unusual one).
+int SystemLanguage();
+// A catalog of `count` entries for `language` (default: this system's).
+std::string CatalogText(const std::string& entries, int count, int language = -1);
 
-private:
-    HKEY m_root;
-    std::string m_path;
-    bool m_ok = false;
+// The program's folder moved to a fresh temporary one, debug mode off, for
+// the object's life; files it served and the Uninstall keys in `keys` go
+// with it.
+struct ProgramFolder {
+    ProgramFolder();
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+    // Puts fixture `fixture` on the test server as `name`, padded to a whole
+    // number of 100 KB when `pad`; returns its size.
+    long Serve(const std::string& fixture, const std::string& name, bool pad = false);
+    void ServeBytes(const std::string& name, const std::string& bytes);
+    ScopedTempDir dir{"qf prog "};
+    std::string saved;
+    std::vector<std::string> served, keys;
 };
 
-// Deletes `path` under `root` with all its sub-keys.
-void DeleteKeyTree(HKEY root, const std::string& path);
-
-// A visible top-level dialog window of process `pid` whose caption starts
-// with `captionPrefix`, or nullptr.
-HWND FindProcessDialog(DWORD pid, const std::string& captionPrefix);
+// A visible top-level window of process `pid` of class `cls` whose caption
+// starts with `captionPrefix`, or nullptr.
+HWND FindProcessDialog(DWORD pid, const std::string& captionPrefix, const char* cls = "#32770");
 
 // A list view in another process.
 struct RemoteRow {
@@ -66,6 +68,9 @@ struct RemoteRow {
     std::string installed;
     bool checked = false;
     LPARAM data = 0;
+    bool operator==(const RemoteRow& o) const {
+        return text == o.text && installed == o.installed && checked == o.checked && data == o.data;
+    }
 };
 std::vector<RemoteRow> ReadRemoteList(HWND list);
 
