@@ -185,6 +185,25 @@ TEST_F(SelfUpdate, FailedFetchIsReportedAndTheWindowStays) {
     for (const std::string& line : Started(2)) EXPECT_NE(line.find("homepage.exe"), std::string::npos);
 }
 
+// A setup of the right length that another program keeps locked is "there"
+// for the download window but cannot be read: the fetch is repeated a
+// bounded number of times, then reported like a failed one.
+TEST_F(SelfUpdate, UnreadableSetupIsRetriedThreeTimesThenReported) {
+    ASSERT_TRUE(WriteBytes(Served("version.inf"), "3.000\r\n"));
+    PublishSetup();
+    const std::string local = programDir.File("update.exe");
+    ASSERT_TRUE(::CopyFileA(Served("setup.exe").c_str(), local.c_str(), FALSE));
+    HANDLE lock = ::CreateFileA(local.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Check({IDYES, IDNO}), 1);
+    ::CloseHandle(lock);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[1], "다운로드에 실패하였습니다. 홈페이지에서 직접 다운로드 받으시기 바랍니다");
+    EXPECT_EQ(Requests("setup.exe"), 3);  // one download window per attempt
+    EXPECT_TRUE(::IsWindow(host.GetHwnd()));
+    EXPECT_EQ(Started(1)[0].find("update.exe"), std::string::npos);  // only the home page ran
+}
+
 // The download window's end codes: IDOK when the local file has the served
 // length, IDCANCEL when the length is unknown or the transfer breaks.
 TEST_F(SelfUpdate, FetchWindowEndsAtOnceWhenNothingIsToBeFetched) {

@@ -287,11 +287,10 @@ std::string FetchFirstLine(std::string url) {
 }
 
 long long LocalFileLength(const std::string& path) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return -1;
-    LARGE_INTEGER size;
-    BOOL ok = ::GetFileSizeEx(file, &size);
-    ::CloseHandle(file);
-    return ok ? size.QuadPart : -1;
+    // The size from the file's attributes: no handle is opened, so a file
+    // that another program holds locked still shows its length.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }

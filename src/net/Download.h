@@ -48,7 +48,7 @@ long GetRemoteFileSize(std::string url);
 std::string FetchFirstLine(std::string url);
 
 // The length of the local file at `path`, which callers compare with the
-// server's size to skip a transfer; -1 when it cannot be opened for reading.
+// server's size to skip a transfer; -1 when there is no such file.
 long long LocalFileLength(const std::string& path);
 
 // The Content-Length text as a number: leading white space skipped, decimal
