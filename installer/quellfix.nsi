@@ -24,7 +24,11 @@
 ;   makensis -INPUTCHARSET UTF8 -DQUELLFIX_EXE=<Quellfix.exe> -DOUTFILE=<setup>
 ;            -DICON=<Quellfix.ico> -DHOME_PAGE=<address> quellfix.nsi
 
-Unicode true
+!ifdef TARGET_AMD64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 ManifestSupportedOS all
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -54,7 +58,11 @@ SetCompressor /SOLID lzma
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\Quellfix"
+!ifdef TARGET_AMD64
+  InstallDir "$PROGRAMFILES64\Quellfix"
+!else
+  InstallDir "$PROGRAMFILES\Quellfix"
+!endif
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION_TEXT}"
 ShowInstDetails show

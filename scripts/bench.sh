@@ -11,7 +11,7 @@ build=${QUELLFIX_TEST_BUILD:-$root/build-tests}
 
 . "$root/scripts/wine-env.sh"
 wine_env_start
-cmake -S "$root" -B "$build" --toolchain "$root/cmake/mingw-w64-i686.cmake" \
+cmake -S "$root" -B "$build" --toolchain "$QUELLFIX_TOOLCHAIN" \
   -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_TESTS=ON \
   -DQUELLFIX_UPDATE_SERVER="http://127.0.0.1:$QUELLFIX_TEST_HTTP_PORT/" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "bench_$name"

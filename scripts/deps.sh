@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quellfix needs on Debian 12: the MinGW-w64
-# cross compiler, 32-bit Wine, an X server for window tests, Korean fonts, and
-# the packaging tools. Safe to run again: it only installs what is missing.
+# cross compiler, Wine, an X server for window tests, Korean fonts, the
+# packaging tools, clang for the native sanitizer and fuzz builds, and openssl
+# for signing. Safe to run again: it only installs what is missing.
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/arch.sh"
 
-need=(mingw-w64 wine wine32:i386 xvfb xauth fonts-nanum googletest msitools wixl nsis
-      imagemagick x11-utils xdotool python3 cmake make curl)
+need=(mingw-w64 wine wine64 xvfb xauth fonts-nanum googletest msitools wixl nsis
+      imagemagick x11-utils xdotool python3 cmake make curl
+      g++ clang libclang-rt-14-dev openssl libssl-dev)
+# The 32-bit Wine loader only where the host runs 32-bit code.
+[ "$QUELLFIX_ARCH" = i686 ] && need+=(wine32:i386)
 
 missing=()
 for p in "${need[@]}"; do
@@ -16,7 +22,7 @@ have_locale() { locale -a 2>/dev/null | grep -qi '^ko_KR\.utf-\?8$'; }
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$QUELLFIX_ARCH" = i686 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 if [ ${#missing[@]} -gt 0 ]; then

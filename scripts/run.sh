@@ -12,13 +12,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 build=$root/build
+. "$root/scripts/arch.sh"
 
-cmake --preset mingw -S "$root" -DQUELLFIX_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$build" --toolchain "$QUELLFIX_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+  -DQUELLFIX_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-export LC_ALL=ko_KR.UTF-8 WINEARCH=win32 WINEDEBUG=-all
+export LC_ALL=ko_KR.UTF-8 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=$build/wineprefix
+export WINEPREFIX=$build/wineprefix-$WINEARCH
 app=$build/app
 shots=$build/screenshots
 mkdir -p "$app" "$shots"

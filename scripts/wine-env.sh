@@ -1,9 +1,15 @@
 # Sourced by the test and benchmark scripts: a throwaway Wine world for one
 # run. Sets up, under a fresh temporary folder, an Xvfb display, the loopback
-# test HTTP server and a 32-bit prefix with a Korean locale, exports what the
-# test programs read, and tears everything down when the calling shell exits.
+# test HTTP server and a prefix with a Korean locale, exports what the test
+# programs read, and tears everything down when the calling shell exits.
 # Expects $root (the source tree). Call wine_env_start, then build, then
 # wine_env_prefix.
+#
+# QUELLFIX_ARCH picks the Windows build the scripts make and run: x86_64 (the
+# default: a 64-bit build in a 64-bit prefix, which runs on every x86-64 host,
+# including virtual machines that cannot execute 32-bit code) or i686 (the
+# 32-bit program in a 32-bit prefix, where the host runs 32-bit code).
+. "$root/scripts/arch.sh"
 
 wine_env_cleanup() {
   set +e
@@ -16,7 +22,7 @@ wine_env_cleanup() {
 wine_env_start() {
   _qf_work=$(mktemp -d /tmp/quellfix-run.XXXXXX)
   trap wine_env_cleanup EXIT
-  export LC_ALL=ko_KR.UTF-8 WINEARCH=win32 WINEDEBUG=-all
+  export LC_ALL=ko_KR.UTF-8 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEPREFIX=$_qf_work/prefix
 

@@ -4,7 +4,7 @@
 # Usage: scripts/wine-prefix.sh [windows-version]   e.g. winxp, win7
 set -euo pipefail
 : "${WINEPREFIX:?set WINEPREFIX}"
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=${WINEARCH:-win64} WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install prompts: neither is available offline.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 

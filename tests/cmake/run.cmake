@@ -95,9 +95,15 @@ configure_file(${QUELLFIX_RUN_FIXTURE_SOURCE}/test_package.wxs.in
                ${QUELLFIX_RUN_FIXTURE_OUTPUT}/test_package.wxs @ONLY)
 configure_file(${QUELLFIX_RUN_FIXTURE_SOURCE}/${QUELLFIX_TEST_MSI_PAYLOAD}
                ${QUELLFIX_RUN_FIXTURE_OUTPUT}/${QUELLFIX_TEST_MSI_PAYLOAD} COPYONLY)
+# The package matches the tests' architecture, so its Uninstall key lands in
+# the registry view the tests and the program read.
+set(test_msi_arch x86)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(test_msi_arch x64)
+endif()
 add_custom_command(
   OUTPUT ${QUELLFIX_RUN_FIXTURE_OUTPUT}/test_package.msi
-  COMMAND ${WIXL_PROGRAM} -o test_package.msi test_package.wxs
+  COMMAND ${WIXL_PROGRAM} --arch ${test_msi_arch} -o test_package.msi test_package.wxs
   WORKING_DIRECTORY ${QUELLFIX_RUN_FIXTURE_OUTPUT}
   DEPENDS ${QUELLFIX_RUN_FIXTURE_OUTPUT}/test_package.wxs
           ${QUELLFIX_RUN_FIXTURE_OUTPUT}/${QUELLFIX_TEST_MSI_PAYLOAD}
