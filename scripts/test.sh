@@ -7,12 +7,31 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 build=${QUELLFIX_TEST_BUILD:-$root/build-tests}
 
+# The portable core first, natively: its tables under the sanitizers, then
+# each fuzz target for a bounded time from the seeds in fuzz/corpus (a
+# finding fails the run and leaves its input in the work folder).
+native=${QUELLFIX_NATIVE_BUILD:-$root/build-native}
+cmake -S "$root/native" -B "$native" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$native" -j"$(nproc)"
+ctest --test-dir "$native" --output-on-failure
+fuzz_seconds=${QUELLFIX_FUZZ_SECONDS:-20}
+for target in "$native"/fuzz_*; do
+  name=$(basename "$target"); name=${name#fuzz_}
+  work=$(mktemp -d "/tmp/quellfix-fuzz-$name.XXXXXX")
+  ( cd "$work" && "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+      "$work" "$root/fuzz/corpus/$name" >"$work/log" 2>&1 ) ||
+    { tail -30 "$work/log" >&2; echo "fuzz_$name found a fault; inputs in $work" >&2; exit 1; }
+  echo "fuzz_$name: $(grep -o 'number_of_executed_units: [0-9]*' "$work/log" | cut -d' ' -f2) runs in ${fuzz_seconds} s"
+  rm -rf "$work"
+done
+
 . "$root/scripts/wine-env.sh"
 wine_env_start
 
 # The tests build with the test server's address.
 cmake -S "$root" -B "$build" --toolchain "$QUELLFIX_TOOLCHAIN" \
-  -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_TESTS=ON \
+  -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_TESTS=ON -DQUELLFIX_TRUST_KEY= \
+  -DQUELLFIX_STILL_RUNNING_INTERVAL_MS=2000 \
   -DQUELLFIX_UPDATE_SERVER="http://127.0.0.1:$QUELLFIX_TEST_HTTP_PORT/" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 

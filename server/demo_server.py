@@ -13,7 +13,9 @@ bits, primary language number). So that the demo lists updates on any
 language edition, a catalog that the tree does not hold is answered with the
 Korean catalog of the same OsCode and bit width (O_B_18.ini, or 4_32_18.ini
 when there is none), its LANGUAGE line set to L. Wine, for one, reports the
-unusual language 165.
+unusual language 165. When the tree is signed (the stand-in's source has a
+.sig beside it), the stand-in's signature is made on request with the demo
+key (--sign-key), so a signed build takes it as it takes the others.
 
 A real server needs none of this: any web server that serves the tree as
 plain files will do (see nginx.conf and docs/administrators.md).
@@ -25,6 +27,7 @@ import mimetypes
 import os
 import re
 import signal
+import subprocess
 import sys
 import threading
 import urllib.parse
@@ -35,6 +38,7 @@ DEFAULT_ROOT = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__fi
 
 KOREAN = 18
 FALLBACK_CATALOG = "4_32_18.ini"
+DEMO_SIGNING_KEY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demo", "trust-demo.pem")
 CATALOG_PATH = re.compile(r"^/update/v2/(\d+)_(\d+)_(\d+)\.ini$")
 
 # Types for what the tree holds; the catalogs and the version file are CP949
@@ -119,6 +123,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             path = os.path.join(path, "index.html")
 
         body = self.read_file(path)
+        if body is None and url_path.endswith(".ini.sig"):
+            body = self.stand_in_signature(url_path[:-len(".sig")])
         if body is None:
             body = self.stand_in_catalog(url_path)
         if body is None:
@@ -137,7 +143,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except (FileNotFoundError, IsADirectoryError, NotADirectoryError):
             return None
 
-    def stand_in_catalog(self, url_path):
+    def stand_in_signature(self, catalog_path):
+        """The demo key's signature over the stand-in catalog, when the
+        catalog it retells is signed."""
+        retold = self.stand_in_catalog(catalog_path, need_signed=True)
+        if retold is None or not self.server.sign_key:
+            return None
+        done = subprocess.run(["openssl", "dgst", "-sha256", "-sign", self.server.sign_key],
+                              input=retold, capture_output=True)
+        if done.returncode != 0:
+            self.server.log("cannot sign the stand-in for %s: %s"
+                            % (catalog_path, done.stderr.decode(errors="replace").strip()))
+            return None
+        return done.stdout
+
+    def stand_in_catalog(self, url_path, need_signed=False):
         """The Korean catalog of the same system, retold for language L."""
         match = CATALOG_PATH.match(url_path)
         if not match:
@@ -146,6 +166,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         folder = os.path.join(self.server.root, "update", "v2")
         for name in ("%d_%d_%d.ini" % (os_code, bits, KOREAN), FALLBACK_CATALOG):
             catalog = self.read_file(os.path.join(folder, name))
+            if need_signed and not os.path.exists(os.path.join(folder, name + ".sig")):
+                catalog = None
             if catalog is not None:
                 self.server.log("%s answered with %s, LANGUAGE=%d"
                                 % (url_path, name, language))
@@ -172,8 +194,9 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, root, log_file):
+    def __init__(self, address, root, log_file, sign_key=DEMO_SIGNING_KEY):
         self.root = os.path.realpath(root)
+        self.sign_key = sign_key
         self.log_file = log_file
         self.log_lock = threading.Lock()
         super().__init__(address, Handler)
@@ -223,6 +246,9 @@ def main(argv=None):
     parser.add_argument("--pid-file",
                         help="file that receives this process's id, for stopping it "
                         "with SIGTERM even when python3 is a wrapper script")
+    parser.add_argument("--sign-key", default=DEMO_SIGNING_KEY,
+                        help="private key that signs stand-in catalogs of a signed tree "
+                        "(default: the demo key)")
     parser.add_argument("--log", help="file for one line per request "
                         "(default: standard error; '-' for none)")
     args = parser.parse_args(argv)
@@ -238,7 +264,7 @@ def main(argv=None):
         log_file = sys.stderr
 
     try:
-        server = Server(("127.0.0.1", args.port), args.root, log_file)
+        server = Server(("127.0.0.1", args.port), args.root, log_file, args.sign_key)
     except OSError as exc:
         parser.exit(1, "demo_server: cannot listen on 127.0.0.1:%d: %s\n"
                     % (args.port, exc.strerror or exc))

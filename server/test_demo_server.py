@@ -71,3 +71,47 @@ class DemoServerTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class SignedStandInTest(unittest.TestCase):
+    """In a signed tree the stand-in catalog comes with a signature the demo
+    key made over exactly the bytes served."""
+
+    def test_stand_in_is_signed_with_the_demo_key(self):
+        work = tempfile.mkdtemp(prefix="qfdemo-signed-")
+        self.addCleanup(shutil.rmtree, work, True)
+        v2 = os.path.join(work, "update", "v2")
+        os.makedirs(v2)
+        shutil.copy(os.path.join(HERE, "update", "v2", "4_32_18.ini"), v2)
+        key = os.path.join(HERE, "demo", "trust-demo.pem")
+        subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, "-out",
+                        os.path.join(v2, "4_32_18.ini.sig"), os.path.join(v2, "4_32_18.ini")],
+                       check=True)
+        port_file = os.path.join(work, "port")
+        proc = subprocess.Popen([sys.executable, os.path.join(HERE, "demo_server.py"), "--root",
+                                 work, "--port", "0", "--port-file", port_file, "--log", "-"])
+        self.addCleanup(proc.wait, 10)
+        self.addCleanup(proc.terminate)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(port_file) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        with open(port_file, encoding="ascii") as f:
+            port = int(f.read())
+        bodies = []
+        for path in ("/update/v2/4_32_165.ini", "/update/v2/4_32_165.ini.sig"):
+            connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+            connection.request("GET", path)
+            response = connection.getresponse()
+            self.assertEqual(response.status, 200, path)
+            bodies.append(response.read())
+            connection.close()
+        with open(os.path.join(work, "c.ini"), "wb") as f:
+            f.write(bodies[0])
+        with open(os.path.join(work, "c.sig"), "wb") as f:
+            f.write(bodies[1])
+        verified = subprocess.run(
+            ["openssl", "dgst", "-sha256", "-verify", os.path.join(HERE, "demo", "trust-demo.pub.pem"),
+             "-signature", os.path.join(work, "c.sig"), os.path.join(work, "c.ini")],
+            capture_output=True)
+        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+        self.assertIn(b"LANGUAGE=165", bodies[0])

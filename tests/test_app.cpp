@@ -2,8 +2,14 @@
 // and the real program started by bare name from its own folder.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include "app/Globals.h"
 #include "catalog/Catalog.h"
+#include "catalog/Retrieval.h"
+#include "inventory/Detection.h"
 #include "support/WindowDriving.h"
 
 using namespace testing_support;
@@ -91,6 +97,90 @@ TEST_F(MainProgram, YesToTheQuestionEndsTheProcess) {
     EXPECT_EQ(boxes.Wait(), std::vector<std::string>{
                                 "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?"});
     EXPECT_TRUE(app.WaitExit(30000));
+}
+
+// A catalog claiming billions of entries shows its window at once, listing
+// at most 10,000 entries; a negative number lists none.
+TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnce) {
+    Install("[1]\r\nTITLE=첫째\r\n", 2000000000);
+    TestProcess app("Quellfix.exe debug", dir.Path(), exe);
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (main = FindProcessDialog(app.Pid(), MainWindowCaption())) != nullptr; }, 60000));
+    EXPECT_EQ(::SendDlgItemMessageA(main, 1006, LVM_GETITEMCOUNT, 0, 0), 10000);
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app.WaitExit(30000));
+
+    Install("[1]\r\nTITLE=첫째\r\n", -5);
+    TestProcess negative("Quellfix.exe debug", dir.Path(), exe);
+    BoxSequence boxes(MainWindowCaption(), {IDYES}, 20000, negative.Pid());
+    EXPECT_EQ(boxes.Wait().size(), 1u);  // nothing to list: the quit question
+    EXPECT_TRUE(negative.WaitExit(20000));
+}
+
+// A server that takes the requests and never answers them holds the start
+// only for the network time limits (version file, then catalog), and then
+// the retrieval failure is reported.
+TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
+    Install("", 0);
+    SystemProfile live;
+    RunInventory(live);
+    const std::string rules = HttpRoot() + "\\.rules.json";
+    ASSERT_TRUE(WriteBytes(rules, "{\"/update/version.inf\": {\"silent\": 1}, \"/update/v2/" +
+                                      CatalogFileName(live) + "\": {\"silent\": 1}}"));
+    TestProcess app("Quellfix.exe", dir.Path(), exe);
+    ASSERT_TRUE(app.Started());
+    // Two limits of 30 seconds, and the start itself.
+    BoxSequence boxes(MainWindowCaption(), {IDOK}, 90000, app.Pid());
+    EXPECT_EQ(boxes.Wait(), std::vector<std::string>{"업데이트 목록 파일을 다운로드 받는데 실패하였습니다"});
+    ::DeleteFileA(rules.c_str());
+    HWND main = nullptr;
+    EXPECT_TRUE(WaitFor(
+        [&] { return (main = FindProcessDialog(app.Pid(), MainWindowCaption())) != nullptr; }, 30000));
+    if (main) ::PostMessageA(main, WM_CLOSE, 0, 0);
+    // Closed, it ends at once: no abandoned request holds the process.
+    EXPECT_TRUE(app.WaitExit(30000));
+}
+
+// A second copy from the same folder brings the first one's window to the
+// front and ends without touching a file; a copy in another folder runs.
+TEST_F(MainProgram, OneCopyPerFolder) {
+    Install("[1]\r\nTITLE=첫째\r\n", 1);
+    TestProcess first("Quellfix.exe debug", dir.Path(), exe);
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (main = FindProcessDialog(first.Pid(), MainWindowCaption())) != nullptr; }, 30000));
+    const std::string catalog = ReadBytes(dir.File("quellfix.ini"));
+    HWND other = ::CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(other);
+
+    TestProcess second("Quellfix.exe", dir.Path(), exe);
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitExit(20000));
+    EXPECT_EQ(FindProcessDialog(second.Pid(), MainWindowCaption()), nullptr);
+    DWORD owner = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        ::GetWindowThreadProcessId(::GetForegroundWindow(), &owner);
+        return owner == first.Pid();
+    }));
+    EXPECT_EQ(ReadBytes(dir.File("quellfix.ini")), catalog);
+    EXPECT_FALSE(FileExists(dir.File("quellfix.ini.new")));
+    EXPECT_FALSE(FileExists(dir.File("UPDATES")));
+    ::DestroyWindow(other);
+
+    ScopedTempDir elsewhere{"qf main2 "};
+    const std::string exe2 = elsewhere.File("Quellfix.exe");
+    ASSERT_TRUE(::CopyFileA(exe.c_str(), exe2.c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(elsewhere.File("quellfix.ini"), catalog));
+    TestProcess third("Quellfix.exe debug", elsewhere.Path(), exe2);
+    HWND thirdMain = nullptr;
+    EXPECT_TRUE(WaitFor(
+        [&] { return (thirdMain = FindProcessDialog(third.Pid(), MainWindowCaption())) != nullptr; }, 30000));
+    for (HWND w : {main, thirdMain})
+        if (w) ::PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(first.WaitExit(30000));
+    EXPECT_TRUE(third.WaitExit(30000));
 }
 
 }  // namespace

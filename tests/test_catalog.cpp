@@ -74,27 +74,6 @@ TEST_F(CatalogFile, KoreanTitlesReadBackByteForByte) {
     EXPECT_EQ(CatalogToInt(Read("INFO", "LANGUAGE", "0")), 18);
 }
 
-struct NumberCase {
-    const char* text;
-    int value;
-};
-
-class CatalogNumbers : public ::testing::TestWithParam<NumberCase> {};
-
-TEST_P(CatalogNumbers, ConvertLikeTheStandardConversion) {
-    EXPECT_EQ(CatalogToInt(GetParam().text), GetParam().value) << "text: '" << GetParam().text << "'";
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, CatalogNumbers,
-                         ::testing::Values(NumberCase{"42", 42}, NumberCase{"  42", 42},
-                                           NumberCase{"\t7", 7}, NumberCase{"-7", -7},
-                                           NumberCase{"+5", 5}, NumberCase{"12abc", 12},
-                                           NumberCase{"3.5", 3}, NumberCase{"abc", 0},
-                                           NumberCase{"", 0}, NumberCase{"-", 0},
-                                           NumberCase{"- 1", 0}, NumberCase{"007", 7},
-                                           NumberCase{"99999999999", 2147483647},
-                                           NumberCase{"-99999999999", -2147483647 - 1}));
-
 TEST_F(CatalogFile, NumbersWithBlanksSignsAndTrailingTextFromTheFile) {
     Write("[INFO]\r\nCOUNT=  12 entries\r\nLANGUAGE=-3\r\n[1]\r\nIEVER=+7\r\nWMPVER=ten\r\n");
     EXPECT_EQ(CatalogToInt(Read("INFO", "COUNT", "0")), 12);

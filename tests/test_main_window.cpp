@@ -238,8 +238,10 @@ TEST_F(ItemMenu, EveryCommandActsOnTheFirstSelectedRow) {
         if (!WaitFor([&] { return (details = ::FindWindowA(nullptr, "업데이트 정보")) != nullptr; },
                      20000))
             return;
+        // The window exists before its dialog procedure has filled it: wait for the text.
         char text[4096] = {};
-        ::GetDlgItemTextA(details, IDC_DESCRIPTION, text, sizeof text);
+        WaitFor([&] { return ::GetDlgItemTextA(details, IDC_DESCRIPTION, text, sizeof text) > 0; },
+                20000);
         shownText = text;
         ::PostMessageA(details, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     });

@@ -257,4 +257,55 @@ TEST_F(RunWindow, CancelDuringTheInstalls) {
     EXPECT_EQ(record.Lines().size(), 2u);
 }
 
+// A transfer whose data stops fails after the receive limit; the ".part"
+// stays, nothing is launched, and the next item still runs.
+TEST_F(RunWindow, AStalledDownloadFailsAndTheRunGoesOn) {
+    Serve("fake_security.exe", "rw_stall.exe");
+    Serve("fake_security.exe", "rw_next.exe");
+    program.keys = {"KB990407"};
+    Add("멈춤", "rw_stall.exe", "?stall=2048");
+    Add("다음", "rw_next.exe");
+    Start();
+    ASSERT_TRUE(WaitFinished());
+    const std::string log = Log();
+    EXPECT_NE(log.find("[1/2] 멈춤 는 다운로드에 실패하여 설치하지 않습니다."), std::string::npos) << log;
+    EXPECT_NE(log.find("[2/2] 다음 를 설치하고 있습니다...  설치 완료"), std::string::npos) << log;
+    EXPECT_EQ(FileSize(updates + "\\rw_stall.exe.part"), 2048);
+    EXPECT_FALSE(FileExists(updates + "\\rw_stall.exe"));
+    ASSERT_EQ(record.Lines().size(), 1u);
+    EXPECT_NE(record.Lines()[0].find("rw_next.exe"), std::string::npos);
+}
+
+// An installer that never ends: the log says so at each interval, and Yes
+// to the cancel question stops waiting for it (it is left running) and ends
+// the run; the window then closes at once.
+TEST_F(RunWindow, AStuckInstallerCanBeLeftBehind) {
+    Serve("fake_hang.exe", "rw_hang.exe");
+    Serve("fake_security.exe", "rw_after.exe");
+    program.keys = {"KB990413", "KB990407"};
+    Add("멈춘 설치", "rw_hang.exe");
+    Add("다음 설치", "rw_after.exe");
+    Start();
+    ASSERT_TRUE(WaitLogContains("설치 프로그램이 아직 실행 중입니다 (5분 경과)\r\n"));
+    Answer yes(kAskCancel, IDYES);
+    PressButton(IDCANCEL);
+    EXPECT_EQ(yes.Wait().size(), 1u);
+    ASSERT_TRUE(WaitFinished());
+    const std::string log = Log();
+    EXPECT_NE(log.find("[1/2] 멈춘 설치 를 설치하고 있습니다...  설치 프로그램이 아직 실행 중입니다 (5분 경과)\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("설치 확인 안 됨 (작업 취소)\r\n\r\n\r\n\r\n작업이 취소되었습니다.\r\n\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("[2/2] 다음 설치 를 설치하고"), std::string::npos);
+    PressButton(IDCANCEL);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    // The installer was left running; end it now.
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, "QuellfixFakeRelease");
+    ::SetEvent(release);
+    ::CloseHandle(release);
+    EXPECT_EQ(record.Lines().size(), 1u);
+}
+
 }  // namespace

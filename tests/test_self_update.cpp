@@ -19,17 +19,6 @@ namespace {
 
 const char kAsk[] = "이 프로그램이 업데이트 되었습니다. 다운로드 받으시겠습니까?";
 
-TEST(VersionNumber, DropsTheDotsAndReadsTheRest) {
-    EXPECT_EQ(VersionNumber("2.000"), 2000);
-    EXPECT_EQ(VersionNumber("2.001\n"), 2001);
-    EXPECT_EQ(VersionNumber("2.1"), 21);
-    EXPECT_EQ(VersionNumber("3.000 beta"), 3000);
-    EXPECT_EQ(VersionNumber("2.0.0.1"), 2001);
-    EXPECT_EQ(VersionNumber(""), 0);
-    EXPECT_EQ(VersionNumber("v3.000"), 0);
-    EXPECT_EQ(VersionNumber("99999.99999999"), 2147483647);
-}
-
 // The next line this process writes with OutputDebugStringA, caught as a
 // debug output viewer does: through the DBWIN_BUFFER section and its events.
 struct DebugOutput {

@@ -6,6 +6,7 @@
 
 #include "app/Globals.h"
 #include "app/MainDlg.h"
+#include "app/SingleInstance.h"
 
 BOOL CInstallerApp::InitInstance() {
     // COM for the GUI thread, then OLE for hosting ActiveX controls (the
@@ -20,6 +21,13 @@ BOOL CInstallerApp::InitInstance() {
     std::vector<std::string> words = CommandLineWords();
     g_strProgramDir = RunningProgramDirectory();
     if (IsDebugCommandLine(words)) g_bDebug = 1;
+
+    // A second copy from the same folder would write the same catalog and
+    // UPDATES folder: it hands over to the first one instead.
+    if (!ClaimInstance(g_strProgramDir)) {
+        ActivateRunningInstance(g_strProgramDir);
+        return FALSE;
+    }
 
     {
         CMainDlg dlg;

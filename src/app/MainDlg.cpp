@@ -10,6 +10,8 @@
 #include "app/Config.h"
 #include "inventory/Detection.h"
 #include "resource.h"
+#include "app/SingleInstance.h"
+#include "core/Trust.h"
 #include "run/RunDlg.h"
 #include "ui/MessageBox.h"
 
@@ -40,6 +42,7 @@ BOOL CMainDlg::OnInitDialog() {
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     // Every message box of the program carries the main window's caption.
     SetAppName(Control(m_hWnd).GetText());
+    AnnounceMainWindow(m_hWnd);
 
     // When the user accepts a new version of the program, nothing else is
     // set up: the setup program takes over.
@@ -169,19 +172,23 @@ void CMainDlg::OnStartUpdate() {
     // downloads then fail in the run window.
     ::CreateDirectoryA(folder.c_str(), nullptr);
 
-    std::vector<std::string> titles, paths, urls, cmdLines;
+    std::vector<std::string> titles, paths, urls, cmdLines, digests;
     for (int i = 0; i < m_listUpdates.GetItemCount(); ++i) {
         if (!m_listUpdates.GetCheck(i)) continue;
         const std::string section = EntrySection(static_cast<int>(m_listUpdates.GetItemData(i)));
         titles.push_back(ReadCatalogValue(path, section, "TITLE", ""));
-        paths.push_back(folder + "\\" + ReadCatalogValue(path, section, "FILENAME", ""));
+        // A name that would put the file anywhere but directly in UPDATES
+        // gets no path: its download fails without a request.
+        paths.push_back(UpdateFilePath(folder, ReadCatalogValue(path, section, "FILENAME", "")));
         urls.push_back(ReadCatalogValue(path, section, "URL", ""));
         cmdLines.push_back(ReadCatalogValue(path, section, "CMDLINE", ""));
+        digests.push_back(ReadCatalogValue(path, section, "SHA256", ""));
     }
     run.m_arrUrls = urls;
     run.m_arrPaths = paths;
     run.m_arrTitles = titles;
     run.m_arrCmdLines = cmdLines;
+    run.m_arrSha256 = digests;
     run.DoModal(m_hWnd);
 
     RefillList();

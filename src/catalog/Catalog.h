@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "core/Text.h"  // CatalogToInt
+
 // Buffer sizes of the readers. List filling and the start of a run use a
 // 1024-byte buffer (at most 1023 characters); catalog retrieval and the
 // details readers pass 1023 (at most 1022 characters).
@@ -25,8 +27,3 @@ std::string EntrySection(int number);
 std::string ReadCatalogValue(const std::string& path, const std::string& section,
                              const char* key, const char* defaultValue,
                              DWORD size = kCatalogListBuffer);
-
-// The standard text-to-integer conversion: leading blanks skipped, an
-// optional sign, decimal digits up to the first other character; no digits
-// give 0. Values beyond the range of int are clamped.
-int CatalogToInt(const std::string& text);

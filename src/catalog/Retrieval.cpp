@@ -7,6 +7,8 @@
 
 #include "catalog/Catalog.h"
 #include "net/Download.h"
+#include "registry/Handles.h"
+#include "trust/Verify.h"
 
 std::string CatalogFileName(const SystemProfile& profile) {
     char name[64];
@@ -26,6 +28,17 @@ int RetrieveCatalog(const std::string& path, const SystemProfile& profile,
                                             kCatalogDetailsBuffer);
     if (::lstrcmpiA(language.c_str(), "ERROR") == 0) return 0;
     if (result == 0) return 0;
+    // A signed build takes only the bytes its key signed: the file is held
+    // against writers from the check until it has been copied.
+    KernelHandle held;
+    if (SignedBuild()) {
+        const std::string signature = temporary + ".sig";
+        const bool fetched = DownloadFile(url + ".sig", signature, nullptr) == 1;
+        held.Reset(OpenDenyingWriters(temporary));
+        const bool verified = fetched && FileIsSigned(held.Get(), signature);
+        ::DeleteFileA(signature.c_str());
+        if (!verified) return 0;
+    }
     // A catalog that cannot be put in place is a failed retrieval too: the
     // old one would otherwise be shown as if it were fresh.
     if (!::CopyFileA(temporary.c_str(), path.c_str(), FALSE)) return 0;

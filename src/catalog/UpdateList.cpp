@@ -1,6 +1,8 @@
 // Filling the update list (see UpdateList.h).
 #include "catalog/UpdateList.h"
 
+#include "core/Catalog.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -47,7 +49,7 @@ void WriteRow(const UpdateItem& item, const ListView& list, const Button& hideIn
 
 void FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
                     const Button& hideInstalled, const Button& startButton) {
-    int count = CatalogToInt(ReadCatalogValue(path, "INFO", "COUNT", "0"));
+    const int count = EntriesToVisit(CatalogToInt(ReadCatalogValue(path, "INFO", "COUNT", "0")));
     int lang = CatalogToInt(ReadCatalogValue(path, "INFO", "LANGUAGE", "0"));
     if (!CatalogLanguageMatches(lang, profile.languageId)) {
         HWND owner = ::GetParent(list.GetHwnd());

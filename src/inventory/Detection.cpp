@@ -11,7 +11,7 @@
 
 #include "inventory/OsIdentify.h"
 #include "inventory/RegistryValues.h"
-#include "inventory/VersionText.h"
+#include "core/VersionText.h"
 #include "registry/Handles.h"
 #include "registry/RegistryKey.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "inventory/VersionText.h"
+#include "core/VersionText.h"
 
 const char kUnsupportedWindowsMessage[] = "This program does not support this version of Windows.\n";
 

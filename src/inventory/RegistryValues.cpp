@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "inventory/VersionText.h"
+#include "core/VersionText.h"
 #include "registry/RegistryKey.h"
 
 namespace {

@@ -6,6 +6,10 @@
 // through entry points looked up in a wininet.dll it loads itself; the
 // download writes its file through CreateFileA/WriteFile looked up in
 // kernel32, and does nothing at all when they are missing.
+//
+// Each request is made in three steps (connect, open, send) rather than with
+// InternetOpenUrl, so that the time limits are set on the very handles that
+// wait: a server that takes the request and says nothing ends the wait.
 #include "net/Download.h"
 
 #include <wininet.h>
@@ -21,9 +25,15 @@ const char* const kHttpAgent = "Quellfix";
 namespace {
 
 typedef HINTERNET(WINAPI* InternetOpenFn)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
-typedef HINTERNET(WINAPI* InternetOpenUrlFn)(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
+typedef BOOL(WINAPI* InternetCrackUrlFn)(LPCSTR, DWORD, DWORD, LPURL_COMPONENTSA);
+typedef HINTERNET(WINAPI* InternetConnectFn)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR,
+                                             DWORD, DWORD, DWORD_PTR);
+typedef HINTERNET(WINAPI* HttpOpenRequestFn)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR*,
+                                             DWORD, DWORD_PTR);
+typedef BOOL(WINAPI* HttpSendRequestFn)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
 typedef BOOL(WINAPI* HttpQueryInfoFn)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
 typedef BOOL(WINAPI* InternetCloseHandleFn)(HINTERNET);
+typedef BOOL(WINAPI* InternetSetOptionFn)(HINTERNET, DWORD, LPVOID, DWORD);
 typedef HANDLE(WINAPI* CreateFileFn)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
                                      HANDLE);
 typedef BOOL(WINAPI* WriteFileFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
@@ -47,6 +57,10 @@ public:
     InternetHandle& operator=(const InternetHandle&) = delete;
     HINTERNET Get() const { return m_handle; }
     explicit operator bool() const { return m_handle != nullptr; }
+    void Reset(HINTERNET handle) {
+        if (m_handle) m_close(m_handle);
+        m_handle = handle;
+    }
 
 private:
     HINTERNET m_handle;
@@ -121,9 +135,90 @@ Fn Lookup(HMODULE module, const char* name) {
     return module ? reinterpret_cast<Fn>(::GetProcAddress(module, name)) : nullptr;
 }
 
-HINTERNET OpenSession(InternetOpenFn open) {
-    return open(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+// The WinINet calls a request needs: the ones linked into the program, or
+// the same entry points looked up in a loaded wininet.dll.
+struct WinInet {
+    InternetOpenFn open = &::InternetOpenA;
+    InternetCrackUrlFn crack = &::InternetCrackUrlA;
+    InternetConnectFn connect = &::InternetConnectA;
+    HttpOpenRequestFn openRequest = &::HttpOpenRequestA;
+    HttpSendRequestFn send = &::HttpSendRequestA;
+    InternetSetOptionFn setOption = &::InternetSetOptionA;
+    HttpQueryInfoFn query = &::HttpQueryInfoA;
+    InternetCloseHandleFn close = &::InternetCloseHandle;
+
+    // False when `module` lacks one of them.
+    bool LoadFrom(HMODULE module) {
+        open = Lookup<InternetOpenFn>(module, "InternetOpenA");
+        crack = Lookup<InternetCrackUrlFn>(module, "InternetCrackUrlA");
+        connect = Lookup<InternetConnectFn>(module, "InternetConnectA");
+        openRequest = Lookup<HttpOpenRequestFn>(module, "HttpOpenRequestA");
+        send = Lookup<HttpSendRequestFn>(module, "HttpSendRequestA");
+        setOption = Lookup<InternetSetOptionFn>(module, "InternetSetOptionA");
+        query = Lookup<HttpQueryInfoFn>(module, "HttpQueryInfoA");
+        close = Lookup<InternetCloseHandleFn>(module, "InternetCloseHandle");
+        return open && crack && connect && openRequest && send && setOption && query && close;
+    }
+};
+
+// Bounds every wait of `handle` by kNetworkTimeLimitMs: connecting, sending,
+// and each wait for the reply or for more of its body.
+void LimitWaits(const WinInet& net, HINTERNET handle) {
+    DWORD limit = kNetworkTimeLimitMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
+                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+        net.setOption(handle, option, &limit, sizeof limit);
 }
+
+// One HTTP request, sent: the session, connection and request handles,
+// closed in reverse order when it goes. Get() is null when the address
+// cannot be read, is not http or https, or the request could not be sent.
+class Request {
+public:
+    Request(const WinInet& net, const std::string& url, const char* verb, DWORD flags)
+        : m_session(net.open(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
+                    net.close),
+          m_connection(nullptr, net.close),
+          m_request(nullptr, net.close) {
+        if (!m_session) return;
+        LimitWaits(net, m_session.Get());
+        std::vector<char> host(url.size() + 1), path(url.size() + 1), extra(url.size() + 1);
+        URL_COMPONENTSA parts;
+        std::memset(&parts, 0, sizeof parts);
+        parts.dwStructSize = sizeof parts;
+        parts.lpszHostName = host.data();
+        parts.dwHostNameLength = static_cast<DWORD>(host.size());
+        parts.lpszUrlPath = path.data();
+        parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+        parts.lpszExtraInfo = extra.data();
+        parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+        if (url.empty() || !net.crack(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return;
+        if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
+            flags |= INTERNET_FLAG_SECURE;
+        } else if (parts.nScheme != INTERNET_SCHEME_HTTP) {
+            return;
+        }
+        m_connection.Reset(net.connect(m_session.Get(), host.data(), parts.nPort, nullptr, nullptr,
+                                       INTERNET_SERVICE_HTTP, 0, kContext));
+        if (!m_connection) return;
+        LimitWaits(net, m_connection.Get());
+        std::string object = std::string(path.data()) + extra.data();
+        object = object.substr(0, object.find('#'));  // a fragment stays with the client
+        if (object.empty()) object = "/";
+        m_request.Reset(net.openRequest(m_connection.Get(), verb, object.c_str(), nullptr, nullptr,
+                                        nullptr, flags, kContext));
+        if (!m_request) return;
+        LimitWaits(net, m_request.Get());
+        if (!net.send(m_request.Get(), nullptr, 0, nullptr, 0)) m_request.Reset(nullptr);
+    }
+    HINTERNET Get() const { return m_request.Get(); }
+
+private:
+    InternetHandle m_session;
+    InternetHandle m_connection;
+    InternetHandle m_request;
+};
 
 // True when the reply is the resource itself: a status in 200-299. A reply
 // whose status cannot be read is not trusted either.
@@ -133,22 +228,6 @@ bool ReplyIsResource(HINTERNET request, HttpQueryInfoFn query) {
     if (!query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         return false;
     return status >= 200 && status <= 299;
-}
-
-// Digits after leading white space, up to the first other character, with
-// the value held at `limit` once it would pass it.
-unsigned long long ParseDecimal(const char* text, unsigned long long limit) {
-    if (!text) return 0;
-    while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n' || *text == '\v' ||
-           *text == '\f')
-        ++text;
-    unsigned long long value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        unsigned digit = static_cast<unsigned>(*text - '0');
-        if (value > (limit - digit) / 10) return limit;
-        value = value * 10 + digit;
-    }
-    return value;
 }
 
 // The Content-Length header's text; false when the reply has none (or one
@@ -163,16 +242,12 @@ bool QueryLengthText(HINTERNET request, HttpQueryInfoFn query, char (&text)[kLen
 
 int Transfer(const std::string& url, const std::string& localPath, HWND notify,
              CreateFileFn createFile, WriteFileFn writeFile) {
-    InternetHandle session(OpenSession(&::InternetOpenA));
-    if (!session) return 0;
-    InternetHandle request(::InternetOpenUrlA(session.Get(), url.c_str(), nullptr, 0,
-                                              kFreshFetch | INTERNET_FLAG_TRANSFER_BINARY,
-                                              kContext));
-    if (!request || !ReplyIsResource(request.Get(), &::HttpQueryInfoA)) return 0;
+    Request request(WinInet(), url, "GET", kFreshFetch | INTERNET_FLAG_TRANSFER_BINARY);
+    if (!request.Get() || !ReplyIsResource(request.Get(), &::HttpQueryInfoA)) return 0;
 
     char lengthText[kLengthTextBuffer];
     const bool lengthKnown = QueryLengthText(request.Get(), &::HttpQueryInfoA, lengthText);
-    const unsigned long long announced = lengthKnown ? ParseDecimal(lengthText, ULLONG_MAX) : 0;
+    const unsigned long long announced = lengthKnown ? ScanDecimal(lengthText, nullptr, true, ULLONG_MAX) : 0;
 
     if (localPath.empty()) return 0;
     const std::string partPath = localPath + ".part";
@@ -211,54 +286,46 @@ bool ComputerIsOffline() {
 
 }  // namespace
 
-long ParseContentLength(const char* text) {
-    return static_cast<long>(ParseDecimal(text, LONG_MAX));
-}
-
-int DownloadFile(std::string url, std::string localPath, HWND notify) {
+int FetchFile(const std::string& url, const std::string& localPath, HWND notify) {
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     CreateFileFn createFile = Lookup<CreateFileFn>(kernel, "CreateFileA");
     WriteFileFn writeFile = Lookup<WriteFileFn>(kernel, "WriteFile");
     if (!createFile || !writeFile) return 0;
+    return Transfer(url, localPath, notify, createFile, writeFile);
+}
 
-    int result = Transfer(url, localPath, notify, createFile, writeFile);
+int DownloadFile(std::string url, std::string localPath, HWND notify) {
+    int result = FetchFile(url, localPath, notify);
     if (notify) ::SendMessageA(notify, WM_DOWNLOAD_DONE, 0, result);
     return result;
 }
 
 long GetRemoteFileSize(std::string url) {
     LibraryHandle wininet(::LoadLibraryA("wininet.dll"));
-    InternetOpenFn open = Lookup<InternetOpenFn>(wininet.Get(), "InternetOpenA");
-    InternetOpenUrlFn openUrl = Lookup<InternetOpenUrlFn>(wininet.Get(), "InternetOpenUrlA");
-    HttpQueryInfoFn query = Lookup<HttpQueryInfoFn>(wininet.Get(), "HttpQueryInfoA");
-    InternetCloseHandleFn close =
-        Lookup<InternetCloseHandleFn>(wininet.Get(), "InternetCloseHandle");
-    if (!open || !openUrl || !query || !close) return 0;
-
-    // Declared after the library, so both handles are closed before it is freed.
-    InternetHandle session(OpenSession(open), close);
-    if (!session) return 0;
-    InternetHandle request(openUrl(session.Get(), url.c_str(), nullptr, 0, kFreshFetch, 0), close);
-    if (!request || !ReplyIsResource(request.Get(), query)) return 0;
-
+    WinInet net;
+    if (!net.LoadFrom(wininet.Get())) return 0;
+    // The length is the reply's Content-Length: a HEAD request gives it
+    // without the body. A server that refuses HEAD (no reply, or an error
+    // status) is asked with GET as before; that body is never read.
     char lengthText[kLengthTextBuffer];
-    if (!QueryLengthText(request.Get(), query, lengthText)) return 0;
-    return ParseContentLength(lengthText);
+    for (const char* verb : {"HEAD", "GET"}) {
+        Request request(net, url, verb, kFreshFetch);
+        if (!request.Get() || !ReplyIsResource(request.Get(), net.query)) continue;
+        if (!QueryLengthText(request.Get(), net.query, lengthText)) return 0;
+        return ParseContentLength(lengthText);
+    }
+    return 0;
 }
 
 std::string FetchFirstLine(std::string url) {
     if (ComputerIsOffline()) return std::string();
 
-    InternetHandle session(OpenSession(&::InternetOpenA));
-    if (!session) return std::string();
-    InternetHandle request(::InternetOpenUrlA(session.Get(), url.c_str(), nullptr, 0,
-                                              kFreshFetch | INTERNET_FLAG_TRANSFER_ASCII,
-                                              kContext));
-    if (!request || !ReplyIsResource(request.Get(), &::HttpQueryInfoA)) return std::string();
+    Request request(WinInet(), url, "GET", kFreshFetch | INTERNET_FLAG_TRANSFER_ASCII);
+    if (!request.Get() || !ReplyIsResource(request.Get(), &::HttpQueryInfoA)) return std::string();
 
     char lengthText[kLengthTextBuffer];
     const bool lengthKnown = QueryLengthText(request.Get(), &::HttpQueryInfoA, lengthText);
-    const unsigned long long announced = lengthKnown ? ParseDecimal(lengthText, ULLONG_MAX) : 0;
+    const unsigned long long announced = lengthKnown ? ScanDecimal(lengthText, nullptr, true, ULLONG_MAX) : 0;
 
     std::string line;
     unsigned long long total = 0;

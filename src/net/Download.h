@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "core/Text.h"  // ParseContentLength
+
 // DownloadFile reads the body in pieces of this many bytes, and sends one
 // WM_DOWNLOAD_PROGRESS per piece.
 constexpr DWORD kDownloadBlock = 512;
@@ -19,6 +21,9 @@ constexpr DWORD kDownloadBlock = 512;
 constexpr DWORD kLengthTextBuffer = 32;
 // FetchFirstLine keeps at most this many bytes of the line.
 constexpr size_t kFirstLineLimit = 4096;
+// Every request gives up after this long without progress: connecting,
+// sending, and each wait for the reply or for more of its body.
+constexpr DWORD kNetworkTimeLimitMs = 30 * 1000;
 // The name the program gives itself in its requests.
 extern const char* const kHttpAgent;
 
@@ -34,6 +39,10 @@ extern const char* const kHttpAgent;
 // be created, written or moved into place, the connection fails, or fewer
 // bytes arrive than a Content-Length announced.
 int DownloadFile(std::string url, std::string localPath, HWND notify);
+
+// DownloadFile without the final WM_DOWNLOAD_DONE: for a caller that checks
+// the file before it reports the outcome.
+int FetchFile(const std::string& url, const std::string& localPath, HWND notify);
 
 // The resource's length from its Content-Length header; 0 when it cannot be
 // learned (no header, an error status, no connection). A length beyond the
@@ -51,7 +60,3 @@ std::string FetchFirstLine(std::string url);
 // server's size to skip a transfer; -1 when there is no such file.
 long long LocalFileLength(const std::string& path);
 
-// The Content-Length text as a number: leading white space skipped, decimal
-// digits up to the first other character (no sign), 0 without digits,
-// LONG_MAX when the value does not fit.
-long ParseContentLength(const char* text);

@@ -10,6 +10,8 @@
 #include "catalog/Catalog.h"
 #include "net/Download.h"
 #include "net/FetchDlg.h"
+#include "registry/Handles.h"
+#include "trust/Verify.h"
 
 const char kProgramVersion[] = "2.000";
 
@@ -49,14 +51,6 @@ SelfUpdateSite DefaultSelfUpdateSite() {
     return site;
 }
 
-int VersionNumber(const std::string& text) {
-    std::string digits;
-    for (char c : text) {
-        if (c != '.') digits += c;
-    }
-    return CatalogToInt(digits);
-}
-
 int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site) {
     if (!mainWindow) return 0;
     std::string line = FetchFirstLine(site.serverBase + "update/version.inf");
@@ -89,7 +83,25 @@ void RunSelfUpdate(HWND mainWindow, const SelfUpdateSite& site) {
         FILE* file = std::fopen(local.c_str(), "r");
         if (file) {
             std::fclose(file);
+            // A signed build starts only a setup its key signed, checked
+            // through a handle that keeps writers out until it has started.
+            KernelHandle held;
+            if (SignedBuild()) {
+                const std::string signature = local + ".sig";
+                const bool fetched =
+                    DownloadFile(site.serverBase + "update/setup.exe.sig", signature, nullptr) == 1;
+                held.Reset(OpenDenyingWriters(local));
+                const bool verified = fetched && FileIsSigned(held.Get(), signature);
+                ::DeleteFileA(signature.c_str());
+                if (!verified) {
+                    held.Close();
+                    ::DeleteFileA(local.c_str());
+                    ReportFailure(mainWindow, site);
+                    return;
+                }
+            }
             Open(local);
+            held.Close();
             // Close the main window as its Cancel command does; the program ends.
             if (mainWindow)
                 ::SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

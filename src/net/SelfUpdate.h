@@ -5,12 +5,11 @@
 
 #include <string>
 
+#include "core/Text.h"  // VersionNumber
+
 // This program's version, as the update server's version file writes it.
 extern const char kProgramVersion[];  // "2.000"
 
-// A dotted version text as a number: every '.' removed, the rest read as a
-// decimal integer ("2.000" is 2000; "2.1" is 21).
-int VersionNumber(const std::string& text);
 
 // Where the self-update looks and what it opens; the program uses the
 // build's addresses, tests their own.

@@ -48,3 +48,30 @@ private:
     std::unique_ptr<unsigned char[]> m_data;
     DWORD m_size = 0;
 };
+
+// A kernel handle (file, process, thread, event), closed when the owner goes.
+// Both null and INVALID_HANDLE_VALUE mean "none", as the calls that make
+// handles use either. Close reports whether closing succeeded (for a file:
+// whether the last buffered writes reached it).
+class KernelHandle {
+public:
+    explicit KernelHandle(HANDLE handle = nullptr) : m_handle(handle) {}
+    ~KernelHandle() { Close(); }
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
+    HANDLE Get() const { return m_handle; }
+    bool Valid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE handle) {
+        Close();
+        m_handle = handle;
+    }
+    bool Close() {
+        if (!Valid()) return false;
+        const BOOL ok = ::CloseHandle(m_handle);
+        m_handle = nullptr;
+        return ok != FALSE;
+    }
+
+private:
+    HANDLE m_handle;
+};

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "registry/Handles.h"
+
 namespace {
 
 // The first characters of `value` are `literal`, letter case included; a
@@ -41,18 +43,6 @@ std::string Format(const char* format, const std::string& a, const std::string& 
     return std::string(text.data(), static_cast<size_t>(needed));
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    ~Handle() {
-        if (m_handle) ::CloseHandle(m_handle);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-private:
-    HANDLE m_handle;
-};
 
 }  // namespace
 
@@ -207,7 +197,8 @@ std::string BuildCommandLine(const std::string& path, const SwitchChoice& choice
     return quoted + choice.switches;
 }
 
-RunResult RunAndWait(const std::string& commandLine) {
+RunResult RunAndWait(const std::string& commandLine, KernelHandle* heldFile,
+                     const WaitControl* control) {
     RunResult result;
     // CreateProcessA may write into its command line.
     std::vector<char> writable(commandLine.begin(), commandLine.end());
@@ -221,13 +212,31 @@ RunResult RunAndWait(const std::string& commandLine) {
 
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
-    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
-                          nullptr, nullptr, &startup, &process))
-        return result;
-    Handle processHandle(process.hProcess);
-    Handle threadHandle(process.hThread);
+    const BOOL created = ::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE,
+                                          CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process);
+    if (heldFile) heldFile->Close();
+    if (!created) return result;
+    KernelHandle processHandle(process.hProcess);
+    KernelHandle threadHandle(process.hThread);
     result.started = true;
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    if (!control) {
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+    } else {
+        const DWORD kPoll = 100;
+        const DWORD started = ::GetTickCount();
+        unsigned long long nextReport = control->reportInterval;
+        int reports = 0;
+        while (::WaitForSingleObject(process.hProcess, kPoll) == WAIT_TIMEOUT) {
+            if (control->giveUp && control->giveUp()) {
+                result.abandoned = true;
+                return result;
+            }
+            if (control->reportInterval > 0 && ::GetTickCount() - started >= nextReport) {
+                nextReport += control->reportInterval;
+                if (control->stillRunning) control->stillRunning(++reports);
+            }
+        }
+    }
     DWORD code = 0;
     if (::GetExitCodeProcess(process.hProcess, &code)) result.exitCode = code;
     return result;

@@ -10,6 +10,9 @@
 #pragma once
 #include <windows.h>
 
+#include "registry/Handles.h"
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -96,10 +99,26 @@ SwitchChoice ChooseSwitches(const std::string& catalogCmdLine, const InstallerIn
 std::string BuildCommandLine(const std::string& path, const SwitchChoice& choice);
 
 struct RunResult {
-    bool started = false;  // the process was created (and has ended)
-    DWORD exitCode = 0;    // its exit code; 0 when it was not started
+    bool started = false;    // the process was created
+    bool abandoned = false;  // the wait was given up; the process may still run
+    DWORD exitCode = 0;      // its exit code; 0 when it was not started or not awaited
+};
+
+// What RunAndWait does while the installer runs. Both are called on the
+// waiting thread.
+struct WaitControl {
+    // Asked every fraction of a second; true gives up the wait, leaving the
+    // installer running (it is never ended from here).
+    std::function<bool()> giveUp;
+    // Called after each `reportInterval` milliseconds the installer has run,
+    // with the number of intervals so far.
+    std::function<void(int)> stillRunning;
+    DWORD reportInterval = 5 * 60 * 1000;
 };
 
 // Starts `commandLine` hidden, with a console of its own, default security
-// and no inherited handles, and waits without a time limit for it to end.
-RunResult RunAndWait(const std::string& commandLine);
+// and no inherited handles, and waits for it to end, with no time limit
+// unless `control` gives the wait up. `heldFile`, when given, is closed as
+// soon as the process has been created (or could not be).
+RunResult RunAndWait(const std::string& commandLine, KernelHandle* heldFile = nullptr,
+                     const WaitControl* control = nullptr);

@@ -8,14 +8,32 @@
 #include "run/Diagnostics.h"
 #include "run/Installer.h"
 #include "run/RunTexts.h"
+#include "trust/Verify.h"
 #include "ui/Messages.h"
 #include "ui/MessageBox.h"
 
 namespace {
 
 // Download results carried by WM_DOWNLOAD_DONE: 0 failed, 1 fetched, 2 a
-// file of the server's size was already there.
+// file of the server's size (and of the pinned digest) was already there, 3
+// the file was not the one the catalog pins and is gone.
 const LPARAM kSkippedPresent = 2;
+const LPARAM kFailedVerification = 3;
+
+// What an item's download left, for the install phase.
+enum ItemState { kAbsent = 0, kPresent = 1, kUnverified = 2 };
+
+// The digest an item must have before it is kept or run. False when it
+// pins none; `required` tells whether it must: in a signed build, or when
+// the catalog gave text that is no digest, the item cannot be verified.
+bool PinnedDigest(const std::string& text, Sha256Digest& digest, bool& required) {
+    required = SignedBuild() || !text.empty();
+    return ParseSha256Hex(text, digest);
+}
+
+std::string ItemText(const std::vector<std::string>& texts, size_t at) {
+    return at < texts.size() ? texts[at] : std::string();
+}
 
 LRESULT SendLog(HWND hwnd, const std::string& text) {
     return ::SendMessageA(hwnd, WM_RUN_LOG, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -73,12 +91,13 @@ void CRunDlg::StartRun() {
     m_bRunning = 1;
     m_staticStatus.SetText(m_arrTitles[0]);
     AppendLog(DownloadingText(1, m_nTotal, m_arrTitles[0]));
-    StartDownload(m_arrUrls[0], m_arrPaths[0]);
+    StartDownload(0);
 }
 
-void CRunDlg::StartDownload(const std::string& url, const std::string& path) {
-    m_strCurUrl = url;
-    m_strCurPath = path;
+void CRunDlg::StartDownload(size_t item) {
+    m_strCurUrl = ItemText(m_arrUrls, item);
+    m_strCurPath = ItemText(m_arrPaths, item);
+    m_strCurSha256 = ItemText(m_arrSha256, item);
     if (!m_workers.Start(&CRunDlg::DownloadThread, this)) {
         // No thread: the item counts as a failed download and the run goes on.
         ::PostMessageA(m_hWnd, WM_DOWNLOAD_DONE, 0, 0);
@@ -94,24 +113,46 @@ unsigned CRunDlg::DownloadThread(void* param) {
     HWND hwnd = self->GetHwnd();
     const std::string url = self->m_strCurUrl;
     const std::string path = self->m_strCurPath;
+    Sha256Digest digest;
+    bool required = false;
+    const bool pinned = PinnedDigest(self->m_strCurSha256, digest, required);
 
+    // No path (a file name that would leave UPDATES) or nothing to check the
+    // file against: no request is made.
+    if (path.empty()) {
+        ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, 0);
+        return 0;
+    }
+    if (required && !pinned) {
+        ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, kFailedVerification);
+        return 0;
+    }
     long size = GetRemoteFileSize(url);
     ::SendMessageA(hwnd, WM_DOWNLOAD_SIZE, 0, size);
     // A file already there counts as complete only against a size the server
-    // gave: an empty answer says nothing about the file.
-    if (size > 0 && LocalFileLength(path) == size) {
+    // gave: an empty answer says nothing about the file. A pinned file must
+    // also have the pinned digest, or it is fetched again.
+    if (size > 0 && LocalFileLength(path) == size && (!pinned || FileHasDigest(path, digest))) {
         ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, kSkippedPresent);
         return 0;
     }
-    DownloadFile(url, path, hwnd);
+    LPARAM result = FetchFile(url, path, hwnd);
+    if (result == 1 && pinned && !FileHasDigest(path, digest)) {
+        ::DeleteFileA(path.c_str());
+        result = kFailedVerification;
+    }
+    ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, result);
     return 0;
 }
 
 void CRunDlg::OnDownloadDone(LPARAM result) {
+    const bool present = result == 1 || result == kSkippedPresent;
     if (m_nCurrent < static_cast<int>(m_arrPresent.size()))
-        m_arrPresent[static_cast<size_t>(m_nCurrent)] = (result == 1 || result == kSkippedPresent);
-    const char* doneText = (result == 1 || result == kSkippedPresent) ? kRunDownloadDone
-                                                                      : kRunDownloadFailed;
+        m_arrPresent[static_cast<size_t>(m_nCurrent)] =
+            present ? kPresent : result == kFailedVerification ? kUnverified : kAbsent;
+    const char* doneText = present                         ? kRunDownloadDone
+                           : result == kFailedVerification ? kRunVerifyFailed
+                                                           : kRunDownloadFailed;
     m_progressTotal.StepIt();
     ++m_nCurrent;
     if (m_nCurrent < m_nTotal && !m_bCancel) {
@@ -119,8 +160,7 @@ void CRunDlg::OnDownloadDone(LPARAM result) {
         AppendLog(doneText);
         AppendLog(DownloadingText(m_nCurrent + 1, m_nTotal,
                                   m_arrTitles[static_cast<size_t>(m_nCurrent)]));
-        StartDownload(m_arrUrls[static_cast<size_t>(m_nCurrent)],
-                      m_arrPaths[static_cast<size_t>(m_nCurrent)]);
+        StartDownload(static_cast<size_t>(m_nCurrent));
     } else if (m_bCancel) {
         AppendLog(doneText);
         AppendLog(kRunCancelled);
@@ -149,15 +189,35 @@ unsigned CRunDlg::InstallThread(void* param) {
             SendLog(hwnd, kRunInstallCancelled);
             break;
         }
-        if (!self->m_arrPresent[at]) {
+        const std::string& path = self->m_arrPaths[at];
+        if (self->m_arrPresent[at] != kPresent) {
             // Whatever lies at the path is not the update: never run it.
-            SendLog(hwnd, NotDownloadedText(i + 1, count, title));
+            SendLog(hwnd, self->m_arrPresent[at] == kUnverified
+                              ? VerifyFailedText(i + 1, count, title)
+                              : NotDownloadedText(i + 1, count, title));
             ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
             continue;
         }
+        // The file is checked again right before it runs, through a handle
+        // that keeps every writer out until the installer has been started:
+        // the bytes checked are the bytes run.
+        KernelHandle held;
+        Sha256Digest digest;
+        bool required = false;
+        const bool pinned = PinnedDigest(ItemText(self->m_arrSha256, at), digest, required);
+        if (required) {
+            held.Reset(OpenDenyingWriters(path));
+            Sha256Digest actual;
+            if (!pinned || !HashFile(held.Get(), actual) || actual != digest) {
+                held.Close();
+                ::DeleteFileA(path.c_str());
+                SendLog(hwnd, VerifyFailedText(i + 1, count, title));
+                ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
+                continue;
+            }
+        }
         SendLog(hwnd, InstallingText(i + 1, count, title));
 
-        const std::string& path = self->m_arrPaths[at];
         InstallerInfo info;
         ReadInstallerInfo(path, info);
         const std::string cmdLine = at < self->m_arrCmdLines.size() ? self->m_arrCmdLines[at] : "";
@@ -174,10 +234,25 @@ unsigned CRunDlg::InstallThread(void* param) {
         bool launch = !g_bDebug || ::MessageBoxA(nullptr, kRunAskRunDebug, AppName().c_str(),
                                                  MB_YESNO | MB_ICONQUESTION) == IDYES;
         if (launch) {
-            RunResult result = RunAndWait(commandLine);
+            // Yes to the cancel question stops the wait for this installer;
+            // it is left running.
+            // (A cancel answered before this installer started, in debug
+            // mode, already let it start; it is then awaited as before.)
+            WaitControl control;
+            const bool cancelledBefore = self->m_bCancel != 0;
+            control.giveUp = [self, cancelledBefore] { return !cancelledBefore && self->m_bCancel != 0; };
+            control.stillRunning = [hwnd](int reports) { SendLog(hwnd, StillRunningText(5 * reports)); };
+            control.reportInterval = StillRunningInterval();
+            RunResult result = RunAndWait(commandLine, &held, &control);
+            if (result.abandoned) {
+                SendLog(hwnd, kRunInstallAbandoned);
+                ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
+                continue;
+            }
             exitCode = result.exitCode;
             outcome = OutcomeOf(result.started, exitCode);
         }
+        held.Close();
         if (outcome == InstallOutcome::DoneRestart) restartNeeded = true;
         SendLog(hwnd, OutcomeText(outcome, exitCode));
         ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);

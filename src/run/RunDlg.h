@@ -29,6 +29,8 @@ public:
     std::vector<std::string> m_arrPaths;
     std::vector<std::string> m_arrTitles;
     std::vector<std::string> m_arrCmdLines;
+    // The catalog's SHA256 text of each item; empty when it pins nothing.
+    std::vector<std::string> m_arrSha256;
 
 protected:
     BOOL OnInitDialog() override;
@@ -38,7 +40,7 @@ protected:
 
 private:
     void StartRun();
-    void StartDownload(const std::string& url, const std::string& path);
+    void StartDownload(size_t item);
     void OnDownloadDone(LPARAM result);
     void AppendLog(const std::string& text) const { m_editLog.Append(text.c_str()); }
     static unsigned DownloadThread(void* param);
@@ -55,12 +57,13 @@ private:
     int m_nTotal = 0;
     std::string m_strCurPath;
     std::string m_strCurUrl;
+    std::string m_strCurSha256;
     // Read by the workers while the GUI thread writes them.
     std::atomic<int> m_bRunning{0};
     std::atomic<int> m_bCancel{0};
-    // Whether each item's file is present after its download: fetched, or
-    // already there with the server's size. Written by the GUI thread before
-    // the install thread starts, read by it afterwards.
+    // What each item's download left (an ItemState of RunDlg.cpp). Written
+    // by the GUI thread before the install thread starts, read by it
+    // afterwards.
     std::vector<int> m_arrPresent;
     Worker m_workers;
 };

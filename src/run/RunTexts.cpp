@@ -10,6 +10,8 @@ const char kRunCloseButton[] = "닫기";
 const char kRunNothingToDo[] = "다운로드 및 설치할 항목이 없습니다.";
 const char kRunDownloadDone[] = "다운로드 완료.\r\n\r\n";
 const char kRunDownloadFailed[] = "다운로드 실패.\r\n\r\n";
+const char kRunVerifyFailed[] = "파일 검증 실패.\r\n\r\n";
+const char kRunInstallAbandoned[] = "설치 확인 안 됨 (작업 취소)\r\n\r\n";
 const char kRunCancelled[] = "작업이 취소되었습니다.\r\n\r\n";
 const char kRunInstallCancelled[] = "\r\n\r\n작업이 취소되었습니다.\r\n\r\n";
 const char kRunAllDownloaded[] = "다운로드가 모두 완료되었습니다.";
@@ -48,6 +50,24 @@ std::string InstallingText(int n, int total, const std::string& title) {
 
 std::string NotDownloadedText(int n, int total, const std::string& title) {
     return Numbered("[%d/%d] %s 는 다운로드에 실패하여 설치하지 않습니다.\r\n\r\n", n, total, title);
+}
+
+std::string VerifyFailedText(int n, int total, const std::string& title) {
+    return Numbered("[%d/%d] %s 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n", n, total, title);
+}
+
+std::string StillRunningText(int minutes) {
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "설치 프로그램이 아직 실행 중입니다 (%d분 경과)\r\n", minutes);
+    return buffer;
+}
+
+unsigned long StillRunningInterval() {
+#ifdef QUELLFIX_STILL_RUNNING_INTERVAL_MS
+    return QUELLFIX_STILL_RUNNING_INTERVAL_MS;
+#else
+    return 5UL * 60UL * 1000UL;
+#endif
 }
 
 InstallOutcome OutcomeOf(bool started, unsigned long exitCode) {

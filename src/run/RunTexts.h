@@ -9,6 +9,8 @@ extern const char kRunCloseButton[];       // "닫기"
 extern const char kRunNothingToDo[];       // nothing to download and install
 extern const char kRunDownloadDone[];      // "다운로드 완료.\r\n\r\n"
 extern const char kRunDownloadFailed[];    // "다운로드 실패.\r\n\r\n"
+extern const char kRunVerifyFailed[];      // "파일 검증 실패.\r\n\r\n"
+extern const char kRunInstallAbandoned[];  // the item's outcome when the user stopped waiting
 extern const char kRunCancelled[];         // after the download phase
 extern const char kRunInstallCancelled[];  // in the install phase
 extern const char kRunAllDownloaded[];     // status line after the last file
@@ -27,6 +29,14 @@ std::string InstallStartText();
 std::string InstallingText(int n, int total, const std::string& title);
 // "[n/total] title 는 다운로드에 실패하여 설치하지 않습니다.\r\n\r\n".
 std::string NotDownloadedText(int n, int total, const std::string& title);
+
+// "[n/total] title 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n".
+std::string VerifyFailedText(int n, int total, const std::string& title);
+// "설치 프로그램이 아직 실행 중입니다 (M분 경과)\r\n".
+std::string StillRunningText(int minutes);
+// How often the log says an installer still runs: 5 minutes, or what the
+// build sets (the tests make it short).
+unsigned long StillRunningInterval();
 
 // How one item's install ended.
 enum class InstallOutcome { Declined, NotStarted, Done, DoneRestart, Failed };

@@ -3,7 +3,8 @@
 # chosen per program), and tiny DLLs whose only content is a version resource.
 set(QUELLFIX_INVENTORY_FIXTURES ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/inventory)
 
-add_executable(probe_inventory ${QUELLFIX_INVENTORY_FIXTURES}/probe_inventory.cpp)
+add_executable(probe_inventory ${QUELLFIX_INVENTORY_FIXTURES}/probe_inventory.cpp
+               ${QUELLFIX_NO_KEY_SOURCE})
 target_link_libraries(probe_inventory PRIVATE quellfix_core)
 add_dependencies(quellfix_fixtures probe_inventory)
 

@@ -7,13 +7,14 @@ set(QUELLFIX_RUN_FIXTURE_OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/fixtures)
 file(MAKE_DIRECTORY ${QUELLFIX_RUN_FIXTURE_OUTPUT})
 
 # quellfix_fake_installer(<name> UNINSTALL <key> [EXIT_CODE <n>] [DESCRIPTION <text>]
-#     [COMPANY <text>] [ORGNAME <text>] [ENGINE <text> | EMPTY_ENGINE]
+#     [COMPANY <text>] [ORGNAME <text>] [ENGINE <text> | EMPTY_ENGINE] [HANG]
 #     [TABLES <lang+codepage hex> ...] [TRANSLATIONS "<lang>, <codepage>" ...])
 # Builds <name>.exe from fake_installer.cpp with a version resource of its own:
 # one string table per TABLES entry (default 040904B0), "@TABLE@" standing for
-# the table's name, and the TRANSLATIONS list (default "0x0409, 1200").
+# the table's name, and the TRANSLATIONS list (default "0x0409, 1200"). A HANG
+# installer waits for the event QuellfixFakeRelease before it ends.
 function(quellfix_fake_installer name)
-  cmake_parse_arguments(PARSE_ARGV 1 FAKE "EMPTY_ENGINE"
+  cmake_parse_arguments(PARSE_ARGV 1 FAKE "EMPTY_ENGINE;HANG"
     "UNINSTALL;EXIT_CODE;DESCRIPTION;COMPANY;ORGNAME;ENGINE" "TABLES;TRANSLATIONS")
   if(NOT DEFINED FAKE_EXIT_CODE)
     set(FAKE_EXIT_CODE 0)
@@ -52,6 +53,9 @@ function(quellfix_fake_installer name)
   add_executable(${name} WIN32 ${QUELLFIX_RUN_FIXTURE_SOURCE}/fake_installer.cpp ${rc})
   target_compile_definitions(${name} PRIVATE
     FAKE_UNINSTALL_NAME="${FAKE_UNINSTALL}" FAKE_EXIT_CODE=${FAKE_EXIT_CODE}u)
+  if(FAKE_HANG)
+    target_compile_definitions(${name} PRIVATE FAKE_HANG)
+  endif()
   target_link_libraries(${name} PRIVATE advapi32)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUELLFIX_RUN_FIXTURE_OUTPUT})
   add_dependencies(quellfix_fixtures ${name})
@@ -80,6 +84,8 @@ quellfix_fake_installer(fake_gdiplus UNINSTALL KB990408
   DESCRIPTION "Microsoft GDI+ Detection Tool" COMPANY "Quellfix Tests" ORGNAME "gdidetect.exe")
 quellfix_fake_installer(fake_unknown UNINSTALL KB990409 EXIT_CODE 7
   DESCRIPTION "보안 업데이트 설치 프로그램" COMPANY "퀠픽스 테스트" ORGNAME "other.exe")
+quellfix_fake_installer(fake_hang UNINSTALL KB990413 HANG
+  DESCRIPTION "Security Update" COMPANY "Microsoft Corporation")
 # Several string tables; the user's language under the tests is Korean.
 quellfix_fake_installer(fake_lang_korean UNINSTALL KB990411
   DESCRIPTION "Table @TABLE@" ORGNAME "lang.exe"

@@ -1,16 +1,12 @@
 // Version-text parsing (see VersionText.h).
-#include "inventory/VersionText.h"
+#include "core/VersionText.h"
 
 #include <climits>
 
+#include "core/Text.h"
+
 int LeadingDecimal(const std::string& text) {
-    long long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') break;
-        value = value * 10 + (c - '0');
-        if (value > INT_MAX) return INT_MAX;
-    }
-    return static_cast<int>(value);
+    return static_cast<int>(ScanDecimal(text.c_str(), text.c_str() + text.size(), false, INT_MAX));
 }
 
 int ServicePackFromCsd(const std::string& csd) {

@@ -1,0 +1,36 @@
+// Checking what the program runs, with the Windows CryptoAPI: the SHA-256
+// digest of a file, and RSA signatures (PKCS#1 v1.5 over SHA-256, the raw
+// bytes `openssl dgst -sha256 -sign` writes) made with the build's trust
+// key. Every failure, including a system whose CryptoAPI has no SHA-256
+// (older than Windows XP SP3), counts as "does not verify".
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/Trust.h"
+
+// True when the build carries a trust key: catalogs and the setup program
+// must then be signed, and every installer pinned.
+bool SignedBuild();
+
+// The SHA-256 digest of everything `file` holds, read from its start.
+bool HashFile(HANDLE file, Sha256Digest& digest);
+
+// The whole content of an open file, at most `limit` bytes; false when it
+// cannot be read or is larger.
+bool ReadWholeFile(HANDLE file, std::vector<unsigned char>& content,
+                   size_t limit = 64u * 1024u * 1024u);
+
+// True when the file open as `file` carries the trust key's signature in the
+// file at `signaturePath` (at most 4096 bytes). False in an unsigned build.
+bool FileIsSigned(HANDLE file, const std::string& signaturePath);
+
+// Opens `path` for reading while denying every writer, so the bytes checked
+// stay the bytes used until the handle is closed. INVALID_HANDLE_VALUE when
+// it cannot be opened.
+HANDLE OpenDenyingWriters(const std::string& path);
+
+// True when the file at `path` (opened denying writers) has `digest`.
+bool FileHasDigest(const std::string& path, const Sha256Digest& digest);

@@ -1,0 +1,91 @@
+// The portable core's tables, run natively under the sanitizers: number
+// reading, the file-name and digest checks, the entry bound and the
+// instance name.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "core/Catalog.h"
+#include "core/Instance.h"
+#include "core/Text.h"
+#include "core/Trust.h"
+#include "core/VersionText.h"
+
+namespace {
+
+TEST(Numbers, CatalogValuesConvertLikeTheStandardConversion) {
+    const struct {
+        const char* text;
+        int value;
+    } cases[] = {{"42", 42},   {"  42", 42}, {"\t7", 7}, {"-7", -7},   {"+5", 5},
+                 {"12abc", 12}, {"3.5", 3},  {"abc", 0}, {"", 0},     {"-", 0},
+                 {"- 1", 0},   {"007", 7},   {"99999999999", 2147483647},
+                 {"-99999999999", -2147483647 - 1}, {"-2147483648", -2147483647 - 1}};
+    for (const auto& c : cases) EXPECT_EQ(CatalogToInt(c.text), c.value) << "'" << c.text << "'";
+}
+
+TEST(Numbers, LengthsAndVersions) {
+    EXPECT_EQ(ParseContentLength(" \t12345"), 12345);
+    EXPECT_EQ(ParseContentLength("-5"), 0);
+    EXPECT_EQ(ParseContentLength("99999999999999999999999"), LONG_MAX);
+    EXPECT_EQ(ParseContentLength(nullptr), 0);
+    EXPECT_EQ(VersionNumber("2.000"), 2000);
+    EXPECT_EQ(VersionNumber("2.001\n"), 2001);
+    EXPECT_EQ(VersionNumber("2.1"), 21);
+    EXPECT_EQ(VersionNumber("3.000 beta"), 3000);
+    EXPECT_EQ(VersionNumber("v3.000"), 0);
+    EXPECT_EQ(VersionNumber("99999.99999999"), 2147483647);
+    EXPECT_EQ(LeadingDecimal("99999999999x"), 2147483647);
+    EXPECT_EQ(ServicePackFromCsd("Service Pack 3"), 3);
+    EXPECT_EQ(ParseDottedVersion("..3.0.4506.26.7").part[3], 26);
+}
+
+TEST(Catalog, EntriesVisitedAreBounded) {
+    EXPECT_EQ(EntriesToVisit(2000000000), kCatalogEntryLimit);
+    EXPECT_EQ(EntriesToVisit(10001), 10000);
+    EXPECT_EQ(EntriesToVisit(300), 300);
+    EXPECT_EQ(EntriesToVisit(-5), 0);
+}
+
+TEST(UpdateFileNames, NamesThatLeaveTheFolderAreRefused) {
+    const std::string folder = "C:\\Quellfix\\UPDATES";
+    for (const char* name : {"", ".", "..", "..\\x.exe", "../x.exe", "a/b.exe", "C:x.exe", "x.exe:s",
+                             "x\t.exe", "*.exe", "x?.exe", "x.exe.", "x.exe ", "CON", "nul.txt",
+                             "Com1.exe", "LPT9", "aux .log", "a|b", "a<b", "a\"b", "\x7f"})
+        EXPECT_EQ(UpdateFilePath(folder, name), "") << name;
+    // The whole path must stay shorter than MAX_PATH.
+    EXPECT_EQ(UpdateFilePath(folder, std::string(260 - folder.size() - 1, 'a')), "");
+    EXPECT_NE(UpdateFilePath(folder, std::string(259 - folder.size() - 1, 'a')), "");
+    for (const char* name : {"KB990001.exe", "\xba\xb8\xbe\xc8.exe", "COM10.exe", "console.exe",
+                             ".hidden", "x..y.msi"})
+        EXPECT_EQ(UpdateFilePath(folder, name), folder + "\\" + name) << name;
+}
+
+TEST(Digests, OnlySixtyFourHexDigitsAreADigest) {
+    Sha256Digest digest{};
+    const std::string hex = "00FF10ab" + std::string(56, '7');
+    ASSERT_TRUE(ParseSha256Hex(hex, digest));
+    EXPECT_EQ(digest[0], 0x00);
+    EXPECT_EQ(digest[1], 0xFF);
+    EXPECT_EQ(digest[3], 0xAB);
+    EXPECT_EQ(digest[31], 0x77);
+    Sha256Digest untouched = digest;
+    for (const std::string& bad : {hex.substr(1), hex + "0", " " + hex.substr(1), hex.substr(0, 63) + "g",
+                                   std::string()}) {
+        EXPECT_FALSE(ParseSha256Hex(bad, digest)) << bad;
+        EXPECT_EQ(digest, untouched);
+    }
+}
+
+TEST(Instance, OneNamePerFolderWhateverTheCase) {
+    EXPECT_EQ(InstanceName("C:\\Program Files\\Quellfix"), "Quellfix-c:/program files/quellfix");
+    EXPECT_EQ(InstanceName("C:\\PROGRAM FILES\\QUELLFIX"), InstanceName("c:\\program files\\quellfix"));
+    EXPECT_NE(InstanceName("C:\\A\\Quellfix"), InstanceName("C:\\B\\Quellfix"));
+    const std::string longName = InstanceName("C:\\" + std::string(400, 'x') + "\\end");
+    EXPECT_EQ(longName.size(), 250u);
+    EXPECT_EQ(longName.substr(longName.size() - 4), "/end");
+    EXPECT_EQ(longName.find('\\'), std::string::npos);
+}
+
+}  // namespace
