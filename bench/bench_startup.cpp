@@ -1,6 +1,7 @@
 // Benchmark: time from starting Quellfix.exe to a filled update list, for a
 // 300-entry catalog on a system with 5,000 installed-update records. Prints
-// every run and the median. Run with: scripts/bench.sh startup [runs]
+// every run and the median. Run with: scripts/bench.sh startup [runs] [entries]
+// (entries above 10,000 are cut to 10,000 by the program, as for any catalog)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -20,7 +21,6 @@ using namespace testing_support;
 namespace {
 
 const int kUpdates = 2000, kUninstall = 2000, kHotFix = 1000;  // 5,000 records
-const int kEntries = 300;
 
 bool RunRegedit(const std::string& regFile) {
     TestProcess regedit("regedit /S \"" + regFile + "\"", "");
@@ -56,6 +56,7 @@ void PlantRecords(const std::string& regFile, bool remove) {
 
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int kEntries = argc > 2 ? std::min(10000, std::max(2, std::atoi(argv[2]))) : 300;
     ScopedTempDir dir("qf bench ");
     std::string exe = dir.File("Quellfix.exe");
     if (!::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(), exe.c_str(), FALSE)) {
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= kEntries; ++i) {
         catalog += "[" + std::to_string(i) + "]\r\nTITLE=업데이트 " + std::to_string(i) +
                    "\r\nIEVER=0\r\nSPVER=-1\r\nREGKEY=" +
-                   (i % 2 ? KbName(i * 13) : "KB1" + std::to_string(i)) + "\r\n";
+                   (i % 2 ? KbName(i * 13 % (kUpdates + kUninstall + kHotFix)) : "KB1" + std::to_string(i)) + "\r\n";
     }
     WriteBytes(dir.File("quellfix.ini"), catalog);
     const int expectedRows = kEntries / 2;

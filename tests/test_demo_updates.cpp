@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/Applicability.h"
+#include "core/Applicability.h"
 #include "catalog/Catalog.h"
 #include "inventory/InstalledUpdates.h"
 #include "support/TestSupport.h"

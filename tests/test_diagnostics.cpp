@@ -1,4 +1,4 @@
-// Diagnostic output to a real LogViewer window, and the bounded formatting.
+// Diagnostic output to a real LogViewer window.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,34 +15,6 @@ template <typename Case>
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
     return info.param.name;
 }
-
-struct BoundedCase {
-    const char* name;
-    size_t capacity;
-    const char* text;  // formatted through "%s"
-    HRESULT result;
-    const char* kept;  // the buffer afterwards
-};
-
-class Bounded : public ::testing::TestWithParam<BoundedCase> {};
-
-TEST_P(Bounded, KeepsAtMostCapacityMinusOneCharacters) {
-    const BoundedCase& c = GetParam();
-    char buffer[16];
-    std::memset(buffer, '#', sizeof buffer - 1);
-    buffer[sizeof buffer - 1] = '\0';
-    EXPECT_EQ(FormatBounded(buffer, c.capacity, "%s", c.text), c.result);
-    EXPECT_STREQ(buffer, c.kept);
-    EXPECT_EQ(std::string(buffer + c.capacity, 15 - c.capacity), std::string(15 - c.capacity, '#'));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Capacities, Bounded,
-    ::testing::Values(
-        BoundedCase{"fits", 10, "123456789", kFormatFitted, "123456789"},
-        BoundedCase{"truncated", 10, "1234567890", kFormatTruncated, "123456789"},
-        BoundedCase{"capacity_0_invalid", 0, "text", kFormatInvalid, "###############"}),
-    CaseName<BoundedCase>);
 
 struct LineCase {
     const char* name;

@@ -1,6 +1,6 @@
 // Installed-update detection: names gathered from planted Updates, Uninstall
 // and HotFix trees, the Windows 98 qfe folders and Active Setup components
-// under Wine's Windows 98 emulation, and the lookup rule in code page 949.
+// under Wine's Windows 98 emulation.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,28 +19,6 @@ using Strings = std::vector<std::string>;
 
 bool Contains(const Strings& list, const std::string& entry) {
     return std::find(list.begin(), list.end(), entry) != list.end();
-}
-
-TEST(InstalledLookup, LowerCasedSubstringOfAnEntryCharacterByCharacter) {
-    ASSERT_EQ(::GetACP(), 949u) << "the suites run with the Korean code page";
-    const Strings entries = {"Windows XP", "KB900000-IE7"};
-    struct {
-        Strings list;
-        const char* identifier;
-        bool installed;
-    } cases[] = {
-        {entries, "kb90000", true},
-        {entries, "windows xp", true},
-        {entries, "KB900000-IE7-SP1", false},
-        {{}, "KB900000", false},
-        // 0x81 0x41 is one character whose second byte looks like 'A'.
-        {{"\x81\x41"}, "\x81\x61", false},
-        {{"\xC7\xD1" "A"}, "\xC7\xD1" "a", true},
-        // The second byte of one character and the first of the next are no character.
-        {{"\xB0\xA1\xB0\xA1"}, "\xA1\xB0", false},
-        {{"보안 업데이트 KB123"}, "업데이트 kb", true},
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsNameInstalled(c.list, c.identifier), c.installed) << c.identifier;
 }
 
 const char kUpdates[] = "SOFTWARE\\Microsoft\\Updates\\QfTest Windows XP";

@@ -25,30 +25,6 @@ std::string CopyFixture(const ScopedTempDir& dir, const std::string& fixture,
     return path;
 }
 
-struct TranslationCase {
-    const char* name;
-    std::vector<DWORD> translations;  // code page << 16 | language
-    DWORD expected;                   // for a Korean user, 0x0412
-};
-
-class TranslationOrder : public ::testing::TestWithParam<TranslationCase> {};
-
-TEST_P(TranslationOrder, PicksTheFirstMatchOfTheSearchOrder) {
-    EXPECT_EQ(PickTranslation(GetParam().translations, 0x0412), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lists, TranslationOrder,
-    ::testing::Values(
-        TranslationCase{"empty", {}, 0},
-        TranslationCase{"user_language", {0x04E40409, 0x03B50812, 0x03B50412}, 0x03B50412},
-        TranslationCase{"same_low_byte", {0x04E40409, 0x03B50812}, 0x03B50812},
-        TranslationCase{"neutral_before_low_byte_0", {0x04B00400, 0x04B00000}, 0x04B00000},
-        TranslationCase{"english_before_low_byte_9", {0x04E40409, 0x04E40009}, 0x04E40009},
-        TranslationCase{"code_page_is_not_a_language", {0x04120407, 0x04120409}, 0x04120409},
-        TranslationCase{"otherwise_the_first", {0x04E40407, 0x04E4040C}, 0x04E40407}),
-    CaseName<TranslationCase>);
-
 TEST(VersionResource, IsReadFromTheTableOfTheUsersLanguage) {
     ASSERT_EQ(::GetUserDefaultLangID(), 0x0412);
     InstallerInfo info;

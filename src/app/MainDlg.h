@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "inventory/SystemProfile.h"
+#include "core/SystemProfile.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "inventory/SystemProfile.h"
+#include "core/SystemProfile.h"
 
 // "%d_%d_%d.ini" of the OS code, the bit width and the primary language.
 std::string CatalogFileName(const SystemProfile& profile);

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "catalog/Applicability.h"
+#include "core/Applicability.h"
 #include "catalog/Catalog.h"
 #include "inventory/InstalledUpdates.h"
 #include "registry/RegistryKey.h"

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "inventory/SystemProfile.h"
+#include "core/SystemProfile.h"
 #include "ui/Controls.h"
 
 // Texts of the installed-state column.

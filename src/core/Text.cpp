@@ -43,3 +43,12 @@ int VersionNumber(const std::string& text) {
         if (c != '.') digits += c;
     return CatalogToInt(digits);
 }
+
+bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}

@@ -1,5 +1,5 @@
-// Portable number reading shared by every reader of catalog, server and
-// version-resource text. One digit scanner underlies them all; they differ
+// Portable text reading shared by every reader of catalog, server and
+// version-resource text: numbers, and names compared in any letter case. One digit scanner underlies them all; they differ
 // only in what they skip first and whether a sign counts.
 #pragma once
 #include <string>
@@ -23,3 +23,7 @@ long ParseContentLength(const char* text);
 // A version text read as one number: its dots dropped and the rest read as
 // CatalogToInt reads it ("2.001" is 2001).
 int VersionNumber(const std::string& text);
+
+// True when `a` and `b` are equal with the letters A-Z taken in either case
+// (every other byte, CP949 ones included, compared as it is).
+bool EqualsIgnoringAsciiCase(const std::string& a, const char* b);

@@ -3,16 +3,9 @@
 
 #include <cstring>
 
+#include "core/Text.h"
+
 namespace {
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameNoCase(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != b[i]) return false;
-    return true;
-}
 
 // The part before the first dot names the device: "nul.txt" opens NUL too.
 bool IsDeviceName(const std::string& name) {
@@ -21,8 +14,8 @@ bool IsDeviceName(const std::string& name) {
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* device : kDevices)
-        if (SameNoCase(stem, device)) return true;
-    if (stem.size() == 4 && (SameNoCase(stem.substr(0, 3), "COM") || SameNoCase(stem.substr(0, 3), "LPT")))
+        if (EqualsIgnoringAsciiCase(stem, device)) return true;
+    if (stem.size() == 4 && (EqualsIgnoringAsciiCase(stem.substr(0, 3), "COM") || EqualsIgnoringAsciiCase(stem.substr(0, 3), "LPT")))
         return stem[3] >= '1' && stem[3] <= '9';
     return false;
 }

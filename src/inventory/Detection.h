@@ -9,7 +9,8 @@
 #pragma once
 #include <string>
 
-#include "inventory/SystemProfile.h"
+#include "core/SummaryLine.h"
+#include "core/SystemProfile.h"
 
 // The value for ieVersion: the major version from the "Version" value of
 // Internet Explorer's key under HKLM; 3 when the key has no such value, 0
@@ -42,17 +43,11 @@ int DetectDotNetFramework(SystemProfile& p);
 // directory; all four 0 and false when it is missing or has no version.
 bool DetectMediaFormat(SystemProfile& p);
 
-// The Korean edition name for a language identifier, by its primary language:
-// "한글판" (Korean), "영문판" (English), else "알 수 없음".
-std::string GetLanguageName(int languageId);
 
 // The four 16-bit parts of a file's fixed file version. False, with all four
 // 0, when the file is missing or has no version resource.
 bool GetFileVersion(const std::string& path, int& major, int& minor, int& build, int& revision);
 
-// The system summary line from the profile and the detections' results.
-std::string FormatSummaryLine(const SystemProfile& p, const std::string& wmpText, bool iisFound,
-                              bool snmpFound, int dotNetResult, bool wmfFound);
 
 // The whole start-up inventory, in the order the main window runs it: OS
 // identification, Internet Explorer, Media Player, language, IIS, SNMP,

@@ -14,18 +14,7 @@ const char kHotFixKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\HotF
 const char kActiveSetupKey[] = "Software\\Microsoft\\Active Setup\\Installed Components";
 const char* const kQfeFolders[] = {"\\inf\\qfe\\w98", "\\inf\\qfe\\w98.se", "\\inf\\qfe\\win98.se"};
 
-constexpr size_t kQfeEntryLength = 6;
 constexpr DWORD kPathBuffer = 1024;
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 // A search handle from FindFirstFileA, closed with FindClose.
 class FileSearch {
@@ -45,45 +34,6 @@ private:
 };
 
 }  // namespace
-
-std::string LowerCaseAnsi(const std::string& text) {
-    std::string lower = text;
-    for (size_t i = 0; i < lower.size(); ++i) {
-        if (::IsDBCSLeadByte(static_cast<BYTE>(lower[i])) && i + 1 < lower.size()) {
-            ++i;  // the trail byte may look like a capital letter; it is not one
-            continue;
-        }
-        lower[i] = AsciiLower(lower[i]);
-    }
-    return lower;
-}
-
-bool ContainsAnsi(const std::string& text, const std::string& part) {
-    if (part.size() > text.size()) return false;
-    // Only character boundaries count as places to start: a match that
-    // begins on the second byte of a double-byte character is none.
-    for (size_t i = 0; i + part.size() <= text.size(); ++i) {
-        if (text.compare(i, part.size(), part) == 0) return true;
-        if (::IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) ++i;
-    }
-    return false;
-}
-
-bool IsNameInstalled(const std::vector<std::string>& list, const std::string& identifier) {
-    std::string wanted = LowerCaseAnsi(identifier);
-    for (const std::string& entry : list) {
-        if (ContainsAnsi(LowerCaseAnsi(entry), wanted)) return true;
-    }
-    return false;
-}
-
-std::string QfeEntryName(const std::string& fileName) {
-    std::string name = fileName;
-    if (name.size() >= 2 && AsciiLower(name[0]) == 'k' && AsciiLower(name[1]) == 'b') name.erase(0, 2);
-    return name.substr(0, kQfeEntryLength);
-}
-
-bool IsFilelistKey(const std::string& name) { return EqualsIgnoringAsciiCase(name, "Filelist"); }
 
 void CollectKeyTree(HKEY root, const std::string& keyPath, const std::string& name,
                     std::vector<std::string>& list) {

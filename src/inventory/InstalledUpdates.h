@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/InstalledNames.h"
+
 // Appends every name for this system to `list` (see above).
 void CollectInstalledUpdates(std::vector<std::string>& list);
 // Appends `name` when it is not empty, then the name of every key below
@@ -26,19 +28,3 @@ void CollectQfeFiles(const std::string& folder, std::vector<std::string>& list);
 // Appends the names of the direct sub-keys of HKLM "Software\Microsoft\Active
 // Setup\Installed Components".
 void CollectActiveSetupComponents(std::vector<std::string>& list);
-
-// True when `identifier`, lower-cased, occurs inside one entry of `list`,
-// lower-cased (a substring test). Text is taken character by character in
-// the ANSI code page: lower-casing touches single-byte letters only, and a
-// match never starts on the second byte of a double-byte character.
-bool IsNameInstalled(const std::vector<std::string>& list, const std::string& identifier);
-
-// The list entry for a file found in a qfe folder.
-std::string QfeEntryName(const std::string& fileName);
-// True for a key that holds a hotfix's file list rather than an update.
-bool IsFilelistKey(const std::string& name);
-// `text` with its single-byte letters A-Z lower-cased, double-byte
-// characters of the ANSI code page left whole.
-std::string LowerCaseAnsi(const std::string& text);
-// True when `part` occurs in `text` starting at a character boundary.
-bool ContainsAnsi(const std::string& text, const std::string& part);

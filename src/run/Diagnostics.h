@@ -1,7 +1,6 @@
 // Diagnostic output. The program keeps no log file: its diagnostic lines go
 // to a separate viewer, a top-level window titled "LogViewer", one
-// WM_COPYDATA block per line, when such a window is running. Also the
-// bounded printf-style formatting the install worker uses for its texts.
+// WM_COPYDATA block per line, when such a window is running.
 #pragma once
 #include <windows.h>
 
@@ -27,17 +26,3 @@ LRESULT LogToViewer(const char* format, ...);
 LRESULT LogToViewerV(const char* format, va_list args);
 // Sends `text` as it stands: a '%' in a path is not a format directive.
 LRESULT LogTextToViewer(const std::string& text);
-
-// Results of FormatBounded (the values of the Windows safe-string functions).
-constexpr HRESULT kFormatFitted = 0;                                     // S_OK
-constexpr HRESULT kFormatTruncated = static_cast<HRESULT>(0x8007007AL);  // insufficient buffer
-constexpr HRESULT kFormatInvalid = static_cast<HRESULT>(0x80070057L);    // E_INVALIDARG
-
-// printf-style formatting into `buffer` of `capacity` characters, the
-// terminating zero included. kFormatFitted when the whole text fitted;
-// kFormatTruncated when it was cut to its first capacity - 1 characters (or
-// could not be formatted); kFormatInvalid, with the buffer untouched, when
-// the capacity is 0 or above 0x7FFFFFFF or the buffer is null. A null format
-// leaves an empty text and gives kFormatInvalid.
-HRESULT FormatBounded(char* buffer, size_t capacity, const char* format, ...);
-HRESULT FormatBoundedV(char* buffer, size_t capacity, const char* format, va_list args);

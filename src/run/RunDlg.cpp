@@ -7,7 +7,7 @@
 #include "resource.h"
 #include "run/Diagnostics.h"
 #include "run/Installer.h"
-#include "run/RunTexts.h"
+#include "core/RunTexts.h"
 #include "trust/Verify.h"
 #include "ui/Messages.h"
 #include "ui/MessageBox.h"

@@ -1,25 +1,13 @@
 // The applicability rules for one catalog entry (see Applicability.h).
-#include "catalog/Applicability.h"
+#include "core/Applicability.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "catalog/Catalog.h"
-#include "inventory/Detection.h"
+#include "core/SummaryLine.h"
+#include "core/Text.h"
 
 namespace {
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // A service-pack list such as "1,3": any element equal to the system's
 // service pack, or reading as 0 (a "0", an empty element, text), matches.
@@ -77,7 +65,7 @@ std::string LanguageMismatchMessage(int catalogLanguage, unsigned short language
 
 bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& profile,
                    const InstalledProbes& probes, UpdateItem& item) {
-    if (EqualsNoCase(key("ENABLE", "1"), "0")) return false;
+    if (EqualsIgnoringAsciiCase(key("ENABLE", "1"), "0")) return false;
     if (CatalogToInt(key("IEVER", "6")) > profile.ieVersion) return false;
 
     int wmp = CatalogToInt(key("WMPVER", "0"));
@@ -85,13 +73,13 @@ bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& p
 
     if (!ServicePackListMatches(key("SPVER", "-1"), profile.servicePack)) return false;
 
-    if (EqualsNoCase(key("IISVER", "notrequire"), "require") && profile.iisVersion == -1)
+    if (EqualsIgnoringAsciiCase(key("IISVER", "notrequire"), "require") && profile.iisVersion == -1)
         return false;
-    if (EqualsNoCase(key("SNMPVER", "notrequire"), "require") && profile.snmpInstalled == 0)
+    if (EqualsIgnoringAsciiCase(key("SNMPVER", "notrequire"), "require") && profile.snmpInstalled == 0)
         return false;
 
     std::string dotNet = key("DOTNETVER", "-1");
-    if (EqualsNoCase(dotNet, "require")) {
+    if (EqualsIgnoringAsciiCase(dotNet, "require")) {
         if (profile.dotNetVersion == -1) return false;
     } else {
         int v = CatalogToInt(dotNet);
@@ -130,6 +118,6 @@ bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& p
         }
     }
 
-    if (EqualsNoCase(key("TYPE", "PATCH"), "APPLICATION")) return false;
+    if (EqualsIgnoringAsciiCase(key("TYPE", "PATCH"), "APPLICATION")) return false;
     return true;
 }

@@ -1,9 +1,8 @@
 // Run-window texts (see RunTexts.h).
-#include "run/RunTexts.h"
+#include "core/RunTexts.h"
 
 #include <cstdio>
 
-#include "run/Diagnostics.h"
 
 const char kRunCancelButton[] = "업데이트 취소";
 const char kRunCloseButton[] = "닫기";
@@ -24,7 +23,7 @@ namespace {
 // Titles come from the catalog: the line is bounded like every log line.
 std::string Numbered(const char* format, int n, int total, const std::string& title) {
     char buffer[1024] = {};
-    FormatBounded(buffer, 1023, format, n, total, title.c_str());
+    std::snprintf(buffer, 1023, format, n, total, title.c_str());
     return buffer;
 }
 }  // namespace

@@ -5,8 +5,8 @@
 #include <map>
 #include <set>
 
-#include "catalog/Applicability.h"
-#include "inventory/InstalledUpdates.h"
+#include "core/Applicability.h"
+#include "core/InstalledNames.h"
 
 namespace {
 
@@ -28,7 +28,6 @@ struct Outcome {
     bool listed;
     bool installed;
     std::string title;
-    std::vector<std::string> keysRead;
 };
 
 Outcome Evaluate(const Keys& keys, const SystemProfile& profile) {
@@ -38,7 +37,6 @@ Outcome Evaluate(const Keys& keys, const SystemProfile& profile) {
                                                    "{89820200-ECBD-11CF-8B85-00AA005B4383}"};
     Outcome out{};
     EntryKeyLookup lookup = [&](const char* key, const char* def) {
-        out.keysRead.push_back(key);
         auto it = keys.find(key);
         return it == keys.end() ? std::string(def) : it->second;
     };
@@ -201,18 +199,6 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"type_patch", {{"TYPE", "PATCH"}}, NoChange, true, false},
         RuleCase{"type_other", {{"TYPE", "driver"}}, NoChange, true, false}),
     [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
-
-TEST(Rules, ReadKeysInTheirOrderAndStopAtTheFirstFailedCondition) {
-    Outcome out = Evaluate({{"TITLE", "t"}, {"REGKEY", "SP3"}}, BaseProfile());
-    std::vector<std::string> expected = {"ENABLE", "IEVER",  "WMPVER", "SPVER",  "IISVER",
-                                         "SNMPVER", "DOTNETVER", "WMFVER", "TITLE", "REGKEY",
-                                         "TYPE"};
-    EXPECT_EQ(out.keysRead, expected);
-    EXPECT_EQ(out.title, "t");
-
-    out = Evaluate({{"IEVER", "9"}}, BaseProfile());
-    EXPECT_EQ(out.keysRead, (std::vector<std::string>{"ENABLE", "IEVER"}));
-}
 
 TEST(SplitAtChar, CutsAtTheFirstOccurrenceOnly) {
     char text[] = "1,2,3";

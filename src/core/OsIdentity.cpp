@@ -1,7 +1,7 @@
 // The OS identification proper: from version facts to display name, OS code,
 // bit width and service pack. No Windows header here on purpose; the facts
-// come from OsFacts.cpp.
-#include "inventory/OsIdentify.h"
+// are gathered on the Windows side.
+#include "core/OsIdentity.h"
 
 #include <cstdio>
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "inventory/SystemProfile.h"
+#include "core/SystemProfile.h"
 
 // Looks up one key of the entry, giving `defaultValue` when it is missing.
 using EntryKeyLookup = std::function<std::string(const char* key, const char* defaultValue)>;

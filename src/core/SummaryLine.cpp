@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "inventory/Detection.h"
+#include "core/SummaryLine.h"
 
 namespace {
 
