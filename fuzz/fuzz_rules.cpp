@@ -35,7 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     profile.servicePack = 2;
     profile.ieVersion = 6;
     size_t next = 0;
-    EntryKeyLookup key = [&](const char*, const char*) { return v[next++ % v.size()]; };
+    // A catalog holds a finite number of keys: after a few dozen lookups
+    // every further key (REGKEY40, say) is missing.
+    EntryKeyLookup key = [&](const char*, const char* missing) {
+        return next < 48 ? v[next++ % v.size()] : std::string(missing);
+    };
     InstalledProbes probes;
     probes.registryKey = [&](RegistryRoot, const std::string& subKey) { return subKey.size() % 2 == 0; };
     probes.installedName = [&](const std::string& name) { return IsNameInstalled({v[1], v[2]}, name); };

@@ -18,7 +18,7 @@ fuzz_seconds=${QUELLFIX_FUZZ_SECONDS:-20}
 for target in "$native"/fuzz_*; do
   name=$(basename "$target"); name=${name#fuzz_}
   work=$(mktemp -d "/tmp/quellfix-fuzz-$name.XXXXXX")
-  ( cd "$work" && "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+  ( cd "$work" && "$target" -max_total_time="$fuzz_seconds" -timeout=10 -print_final_stats=1 \
       "$work" "$root/fuzz/corpus/$name" >"$work/log" 2>&1 ) ||
     { tail -30 "$work/log" >&2; echo "fuzz_$name found a fault; inputs in $work" >&2; exit 1; }
   echo "fuzz_$name: $(grep -o 'number_of_executed_units: [0-9]*' "$work/log" | cut -d' ' -f2) runs in ${fuzz_seconds} s"
