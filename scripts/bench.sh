@@ -14,6 +14,6 @@ wine_env_start
 cmake -S "$root" -B "$build" --toolchain "$QUELLFIX_TOOLCHAIN" \
   -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_TESTS=ON \
   -DQUELLFIX_UPDATE_SERVER="http://127.0.0.1:$QUELLFIX_TEST_HTTP_PORT/" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target "bench_$name"
+cmake --build "$build" -j"$(nproc)" --target "bench_$name" Quellfix
 wine_env_prefix
 wine "$build/bench/bench_$name.exe" "$@"

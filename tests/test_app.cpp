@@ -1,5 +1,5 @@
-// Start-up: the debug switch from the command line, the program directory,
-// and the real program started by bare name from its own folder.
+// Start-up: the real program started by bare name from its own folder, its
+// time limits and its one copy per folder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,43 +16,11 @@ using namespace testing_support;
 
 namespace {
 
-struct SwitchCase {
-    const char* name;
-    std::vector<std::string> words;
-    bool debug;
-};
-
-class DebugSwitch : public ::testing::TestWithParam<SwitchCase> {};
-
-TEST_P(DebugSwitch, OnlyTheFirstPlainWordCounts) {
-    EXPECT_EQ(IsDebugCommandLine(GetParam().words), GetParam().debug);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, DebugSwitch,
-    ::testing::Values(SwitchCase{"none", {}, false},
-                      SwitchCase{"lower", {"debug"}, true},
-                      SwitchCase{"capitals", {"DEBUG"}, true},
-                      SwitchCase{"mixed", {"DeBuG"}, true},
-                      SwitchCase{"slash", {"/debug"}, false},
-                      SwitchCase{"hyphen", {"-debug"}, false},
-                      SwitchCase{"further_letters", {"debugx"}, false},
-                      SwitchCase{"shorter", {"debu"}, false},
-                      SwitchCase{"debug_then_other", {"debug", "other"}, true},
-                      SwitchCase{"other_then_debug", {"other", "debug"}, false},
-                      SwitchCase{"flag_then_debug", {"/p", "debug"}, true},
-                      SwitchCase{"empty_word_then_debug", {"", "debug"}, true}),
-    [](const ::testing::TestParamInfo<SwitchCase>& info) { return std::string(info.param.name); });
-
-TEST(ProgramDirectory, IsEverythingBeforeTheLastBackslashAndHoldsTheCatalog) {
-    EXPECT_EQ(DirectoryOfPath("C:\\Tools\\Updater\\app.exe"), "C:\\Tools\\Updater");
-    EXPECT_EQ(DirectoryOfPath("C:\\app.exe"), "C:");
-    EXPECT_EQ(DirectoryOfPath("app.exe"), "");
-    EXPECT_EQ(DirectoryOfPath(""), "");
-    std::string saved = g_strProgramDir;
-    g_strProgramDir = "C:\\Tools\\Updater";
-    EXPECT_EQ(CatalogPath(), "C:\\Tools\\Updater\\quellfix.ini");
-    g_strProgramDir = saved;
+// The main window, told from the message boxes that carry the same caption
+// by its list; a box that is still closing is not it.
+HWND MainWindowOf(DWORD pid) {
+    HWND w = FindProcessDialog(pid, MainWindowCaption());
+    return w && ::GetDlgItem(w, 1006) ? w : nullptr;
 }
 
 // The real program copied into a folder of its own beside `catalog`.
@@ -74,7 +42,7 @@ TEST_F(MainProgram, ListsTheCatalogBesideItAndEndsWhenClosed) {
     ASSERT_TRUE(app.Started());
     HWND main = nullptr;
     ASSERT_TRUE(WaitFor(
-        [&] { return (main = FindProcessDialog(app.Pid(), MainWindowCaption())) != nullptr; },
+        [&] { return (main = MainWindowOf(app.Pid())) != nullptr; },
         30000));
     char title[512] = {};
     ::GetWindowTextA(main, title, sizeof title);
@@ -106,7 +74,7 @@ TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnce) {
     TestProcess app("Quellfix.exe debug", dir.Path(), exe);
     HWND main = nullptr;
     ASSERT_TRUE(WaitFor(
-        [&] { return (main = FindProcessDialog(app.Pid(), MainWindowCaption())) != nullptr; }, 60000));
+        [&] { return (main = MainWindowOf(app.Pid())) != nullptr; }, 60000));
     EXPECT_EQ(::SendDlgItemMessageA(main, 1006, LVM_GETITEMCOUNT, 0, 0), 10000);
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(app.WaitExit(30000));
@@ -136,7 +104,7 @@ TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
     ::DeleteFileA(rules.c_str());
     HWND main = nullptr;
     EXPECT_TRUE(WaitFor(
-        [&] { return (main = FindProcessDialog(app.Pid(), MainWindowCaption())) != nullptr; }, 30000));
+        [&] { return (main = MainWindowOf(app.Pid())) != nullptr; }, 30000));
     if (main) ::PostMessageA(main, WM_CLOSE, 0, 0);
     // Closed, it ends at once: no abandoned request holds the process.
     EXPECT_TRUE(app.WaitExit(30000));
@@ -149,7 +117,7 @@ TEST_F(MainProgram, OneCopyPerFolder) {
     TestProcess first("Quellfix.exe debug", dir.Path(), exe);
     HWND main = nullptr;
     ASSERT_TRUE(WaitFor(
-        [&] { return (main = FindProcessDialog(first.Pid(), MainWindowCaption())) != nullptr; }, 30000));
+        [&] { return (main = MainWindowOf(first.Pid())) != nullptr; }, 30000));
     const std::string catalog = ReadBytes(dir.File("quellfix.ini"));
     HWND other = ::CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
                                    nullptr, nullptr, nullptr, nullptr);
@@ -176,7 +144,7 @@ TEST_F(MainProgram, OneCopyPerFolder) {
     TestProcess third("Quellfix.exe debug", elsewhere.Path(), exe2);
     HWND thirdMain = nullptr;
     EXPECT_TRUE(WaitFor(
-        [&] { return (thirdMain = FindProcessDialog(third.Pid(), MainWindowCaption())) != nullptr; }, 30000));
+        [&] { return (thirdMain = MainWindowOf(third.Pid())) != nullptr; }, 30000));
     for (HWND w : {main, thirdMain})
         if (w) ::PostMessageA(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(first.WaitExit(30000));

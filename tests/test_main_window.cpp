@@ -8,7 +8,7 @@
 
 #include "app/Globals.h"
 #include "app/MainDlg.h"
-#include "catalog/UpdateList.h"
+#include "app/UpdateList.h"
 #include "inventory/Detection.h"
 #include "resource.h"
 #include "support/InventorySupport.h"

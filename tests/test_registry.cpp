@@ -11,6 +11,7 @@
 #include "registry/RegistryKey.h"
 #include "support/InventorySupport.h"
 #include "support/TestSupport.h"
+#include "ui/Dialog.h"
 
 using namespace testing_support;
 

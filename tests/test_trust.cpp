@@ -220,6 +220,7 @@ TEST(SignedSelfUpdate, StartsOnlyASignedSetup) {
     ASSERT_TRUE(::CopyFileA(FixtureFile("fake_security.exe").c_str(), served.c_str(), FALSE));
     SelfUpdateSite site;
     site.serverBase = HttpUrl(prefix + "/");
+    site.programDir = g_strProgramDir;
     site.homePage = home.File("homepage.exe");
     ASSERT_TRUE(::CopyFileA(FixtureFile("fake_cabinet.exe").c_str(), site.homePage.c_str(), FALSE));
     const std::string local = program.dir.File("update.exe");

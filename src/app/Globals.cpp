@@ -8,11 +8,7 @@
 std::string g_strProgramDir;
 int g_bDebug = 0;
 
-std::string DirectoryOfPath(const std::string& path) {
-    std::string::size_type slash = path.rfind('\\');
-    if (slash == std::string::npos) return std::string();
-    return path.substr(0, slash);
-}
+std::string CatalogPath() { return g_strProgramDir + "\\quellfix.ini"; }
 
 std::string RunningProgramDirectory() {
     // Grow the buffer until the whole path fits (long paths exceed MAX_PATH).
@@ -32,17 +28,4 @@ std::vector<std::string> CommandLineWords() {
         if (__argv && __argv[i]) words.emplace_back(__argv[i]);
     }
     return words;
-}
-
-std::string FileNameParameter(const std::vector<std::string>& words) {
-    for (const std::string& word : words) {
-        // An empty word leaves the parameter unset, as a missing one would.
-        if (word.empty() || word[0] == '/' || word[0] == '-') continue;
-        return word;
-    }
-    return std::string();
-}
-
-bool IsDebugCommandLine(const std::vector<std::string>& words) {
-    return ::lstrcmpiA(FileNameParameter(words).c_str(), "debug") == 0;
 }

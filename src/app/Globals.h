@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/CommandLine.h"  // DirectoryOfPath, IsDebugCommandLine
+
 // The folder of the running program, without a trailing backslash. Every
 // file the program keeps beside itself is this folder followed by a name
 // that begins with a backslash ("\\quellfix.ini", "\\UPDATES", ...).
@@ -11,16 +13,12 @@ extern std::string g_strProgramDir;
 // 1 when the command line carries the word "debug".
 extern int g_bDebug;
 
-// Everything before the last backslash of `path`; empty when it has none.
-std::string DirectoryOfPath(const std::string& path);
+// The catalog beside the program: g_strProgramDir followed by "\\quellfix.ini".
+std::string CatalogPath();
+
 // The folder of the running module, from GetModuleFileNameA, so that a
 // program started by bare name still finds the files beside it.
 std::string RunningProgramDirectory();
 
 // The command-line words after the program name, split by the C runtime.
 std::vector<std::string> CommandLineWords();
-// The file-name parameter: the first word that begins with neither '/' nor
-// '-'; those are flags. Empty when there is none.
-std::string FileNameParameter(const std::vector<std::string>& words);
-// True when the file-name parameter is "debug" in any letter case.
-bool IsDebugCommandLine(const std::vector<std::string>& words);

@@ -4,7 +4,7 @@
 #include "app/Globals.h"
 #include "catalog/Catalog.h"
 #include "catalog/Retrieval.h"
-#include "catalog/UpdateList.h"
+#include "app/UpdateList.h"
 #include "details/ItemCommands.h"
 #include "net/SelfUpdate.h"
 #include "app/Config.h"
@@ -46,7 +46,7 @@ BOOL CMainDlg::OnInitDialog() {
 
     // When the user accepts a new version of the program, nothing else is
     // set up: the setup program takes over.
-    if (CheckForNewVersion(m_hWnd) == 1) return TRUE;
+    if (CheckForNewVersion(m_hWnd, DefaultSelfUpdateSite()) == 1) return TRUE;
     InitUpdateList();
     return TRUE;
 }
@@ -172,23 +172,21 @@ void CMainDlg::OnStartUpdate() {
     // downloads then fail in the run window.
     ::CreateDirectoryA(folder.c_str(), nullptr);
 
-    std::vector<std::string> titles, paths, urls, cmdLines, digests;
     for (int i = 0; i < m_listUpdates.GetItemCount(); ++i) {
         if (!m_listUpdates.GetCheck(i)) continue;
         const std::string section = EntrySection(static_cast<int>(m_listUpdates.GetItemData(i)));
-        titles.push_back(ReadCatalogValue(path, section, "TITLE", ""));
+        const RunEntry entry = ReadRunEntry([&](const char* key, const char* missing) {
+            return ReadCatalogValue(path, section, key, missing);
+        });
+        run.m_arrTitles.push_back(entry.title);
         // A name that would put the file anywhere but directly in UPDATES
         // gets no path: its download fails without a request.
-        paths.push_back(UpdateFilePath(folder, ReadCatalogValue(path, section, "FILENAME", "")));
-        urls.push_back(ReadCatalogValue(path, section, "URL", ""));
-        cmdLines.push_back(ReadCatalogValue(path, section, "CMDLINE", ""));
-        digests.push_back(ReadCatalogValue(path, section, "SHA256", ""));
+        run.m_arrPaths.push_back(UpdateFilePath(folder, entry.fileName));
+        run.m_arrUrls.push_back(entry.url);
+        run.m_arrCmdLines.push_back(entry.cmdLine);
+        run.m_arrSha256.push_back(entry.sha256);
     }
-    run.m_arrUrls = urls;
-    run.m_arrPaths = paths;
-    run.m_arrTitles = titles;
-    run.m_arrCmdLines = cmdLines;
-    run.m_arrSha256 = digests;
+    run.m_bDebug = g_bDebug;
     run.DoModal(m_hWnd);
 
     RefillList();

@@ -1,5 +1,5 @@
 // Filling the update list (see UpdateList.h).
-#include "catalog/UpdateList.h"
+#include "app/UpdateList.h"
 
 #include "core/Catalog.h"
 
@@ -49,8 +49,8 @@ void WriteRow(const UpdateItem& item, const ListView& list, const Button& hideIn
 
 void FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
                     const Button& hideInstalled, const Button& startButton) {
-    const int count = EntriesToVisit(CatalogToInt(ReadCatalogValue(path, "INFO", "COUNT", "0")));
-    int lang = CatalogToInt(ReadCatalogValue(path, "INFO", "LANGUAGE", "0"));
+    const int count = EntriesToVisit(CatalogToInt(ReadCatalogValue(path, "INFO", kKeyCount)));
+    int lang = CatalogToInt(ReadCatalogValue(path, "INFO", kKeyLanguage));
     if (!CatalogLanguageMatches(lang, profile.languageId)) {
         HWND owner = ::GetParent(list.GetHwnd());
         ShowMessage(owner, LanguageMismatchMessage(lang, profile.languageId), MB_OK);
@@ -66,9 +66,8 @@ void FillUpdateList(const std::string& path, const SystemProfile& profile, const
         int needsRepair = 0;
         return ProbeRegistryKey(RootKey(root), subKey, needsRepair) != FALSE;
     };
-    probes.installedName = [&installedNames](const std::string& name) {
-        return IsNameInstalled(installedNames, name);
-    };
+    const InstalledNameIndex installed(installedNames);
+    probes.installedName = [&installed](const std::string& name) { return installed.Contains(name); };
 
     for (int number = 1; number <= count; ++number) {
         std::string section = EntrySection(number);

@@ -5,10 +5,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/Globals.h"
-
-std::string CatalogPath() { return g_strProgramDir + "\\quellfix.ini"; }
-
 std::string EntrySection(int number) {
     char name[16];
     std::snprintf(name, sizeof name, "%d", number);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/Catalog.h"
 #include "core/Text.h"  // CatalogToInt
 
 // Buffer sizes of the readers. List filling and the start of a run use a
@@ -13,9 +14,6 @@
 // details readers pass 1023 (at most 1022 characters).
 constexpr DWORD kCatalogListBuffer = 1024;
 constexpr DWORD kCatalogDetailsBuffer = 1023;
-
-// The catalog beside the program: g_strProgramDir followed by "\\quellfix.ini".
-std::string CatalogPath();
 
 // The section name of catalog entry `number` ("%d").
 std::string EntrySection(int number);
@@ -27,3 +25,8 @@ std::string EntrySection(int number);
 std::string ReadCatalogValue(const std::string& path, const std::string& section,
                              const char* key, const char* defaultValue,
                              DWORD size = kCatalogListBuffer);
+// The same for one of the program's keys, with the value it takes when missing.
+inline std::string ReadCatalogValue(const std::string& path, const std::string& section,
+                                    const CatalogKey& key, DWORD size = kCatalogListBuffer) {
+    return ReadCatalogValue(path, section, key.name, key.missing, size);
+}

@@ -24,7 +24,7 @@ int RetrieveCatalog(const std::string& path, const SystemProfile& profile,
     int result = DownloadFile(url, temporary, nullptr);
 
     // Only a file that looks like a catalog replaces the one in use.
-    std::string language = ReadCatalogValue(temporary, "INFO", "LANGUAGE", "ERROR",
+    std::string language = ReadCatalogValue(temporary, "INFO", kKeyLanguage.name, "ERROR",
                                             kCatalogDetailsBuffer);
     if (::lstrcmpiA(language.c_str(), "ERROR") == 0) return 0;
     if (result == 0) return 0;

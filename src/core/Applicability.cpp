@@ -65,47 +65,43 @@ std::string LanguageMismatchMessage(int catalogLanguage, unsigned short language
 
 bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& profile,
                    const InstalledProbes& probes, UpdateItem& item) {
-    if (EqualsIgnoringAsciiCase(key("ENABLE", "1"), "0")) return false;
-    if (CatalogToInt(key("IEVER", "6")) > profile.ieVersion) return false;
+    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyEnable), "0")) return false;
+    if (CatalogToInt(ReadKey(key, kKeyIeVersion)) > profile.ieVersion) return false;
 
-    int wmp = CatalogToInt(key("WMPVER", "0"));
+    int wmp = CatalogToInt(ReadKey(key, kKeyMediaPlayer));
     if (wmp != 0 && wmp != profile.wmpMajor) return false;
 
-    if (!ServicePackListMatches(key("SPVER", "-1"), profile.servicePack)) return false;
+    if (!ServicePackListMatches(ReadKey(key, kKeyServicePacks), profile.servicePack)) return false;
 
-    if (EqualsIgnoringAsciiCase(key("IISVER", "notrequire"), "require") && profile.iisVersion == -1)
+    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyIis), "require") && profile.iisVersion == -1)
         return false;
-    if (EqualsIgnoringAsciiCase(key("SNMPVER", "notrequire"), "require") && profile.snmpInstalled == 0)
+    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeySnmp), "require") && profile.snmpInstalled == 0)
         return false;
 
-    std::string dotNet = key("DOTNETVER", "-1");
+    std::string dotNet = ReadKey(key, kKeyDotNet);
     if (EqualsIgnoringAsciiCase(dotNet, "require")) {
         if (profile.dotNetVersion == -1) return false;
     } else {
         int v = CatalogToInt(dotNet);
         if (v != -1) {
             if (v != profile.dotNetVersion) return false;
-            int sp = CatalogToInt(key("DOTNETSPVER", "-1"));
+            int sp = CatalogToInt(ReadKey(key, kKeyDotNetServicePack));
             if (profile.dotNetServicePack != -1 && profile.dotNetServicePack != sp) return false;
         }
     }
 
-    int wmf = CatalogToInt(key("WMFVER", "-1"));
+    int wmf = CatalogToInt(ReadKey(key, kKeyMediaFormat));
     if (wmf != -1 && wmf != profile.wmfMajor) return false;
 
     item.number = number;
-    item.title = key("TITLE", "");
+    item.title = ReadKey(key, kKeyTitle);
     item.installed = false;
 
     // Probes REGKEY, REGKEY2, REGKEY3, ... up to the first missing one.
     for (int k = 1;; ++k) {
-        char name[32];
-        if (k == 1) {
-            std::snprintf(name, sizeof name, "REGKEY");
-        } else {
-            std::snprintf(name, sizeof name, "REGKEY%d", k);
-        }
-        std::string value = key(name, "");
+        std::string name = kKeyProbe.name;
+        if (k > 1) name += std::to_string(k);
+        std::string value = key(name.c_str(), kKeyProbe.missing);
         if (value.empty()) break;
         RegistryRoot root;
         std::string subKey;
@@ -118,6 +114,6 @@ bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& p
         }
     }
 
-    if (EqualsIgnoringAsciiCase(key("TYPE", "PATCH"), "APPLICATION")) return false;
+    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyType), "APPLICATION")) return false;
     return true;
 }

@@ -6,10 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "core/Catalog.h"
 #include "core/SystemProfile.h"
 
-// Looks up one key of the entry, giving `defaultValue` when it is missing.
-using EntryKeyLookup = std::function<std::string(const char* key, const char* defaultValue)>;
 
 enum class RegistryRoot { LocalMachine, CurrentUser, ClassesRoot };
 

@@ -35,12 +35,21 @@ bool ContainsAnsi(const std::string& text, const std::string& part) {
     return false;
 }
 
-bool IsNameInstalled(const std::vector<std::string>& list, const std::string& identifier) {
-    std::string wanted = LowerCaseAnsi(identifier);
-    for (const std::string& entry : list) {
-        if (ContainsAnsi(LowerCaseAnsi(entry), wanted)) return true;
+InstalledNameIndex::InstalledNameIndex(const std::vector<std::string>& names) {
+    m_lowered.reserve(names.size());
+    for (const std::string& name : names) m_lowered.push_back(LowerCaseAnsi(name));
+}
+
+bool InstalledNameIndex::Contains(const std::string& identifier) const {
+    const std::string wanted = LowerCaseAnsi(identifier);
+    for (const std::string& entry : m_lowered) {
+        if (ContainsAnsi(entry, wanted)) return true;
     }
     return false;
+}
+
+bool IsNameInstalled(const std::vector<std::string>& list, const std::string& identifier) {
+    return InstalledNameIndex(list).Contains(identifier);
 }
 
 std::string QfeEntryName(const std::string& fileName) {

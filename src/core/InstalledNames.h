@@ -17,6 +17,17 @@ inline bool IsCp949LeadByte(char c) {
 // match never starts on the second byte of a double-byte character.
 bool IsNameInstalled(const std::vector<std::string>& list, const std::string& identifier);
 
+// The same rule with the names lower-cased once, for the many lookups of one
+// evaluation of the catalog.
+class InstalledNameIndex {
+public:
+    explicit InstalledNameIndex(const std::vector<std::string>& names);
+    bool Contains(const std::string& identifier) const;
+
+private:
+    std::vector<std::string> m_lowered;
+};
+
 // The list entry for a file found in a qfe folder.
 std::string QfeEntryName(const std::string& fileName);
 // True for a key that holds a hotfix's file list rather than an update.

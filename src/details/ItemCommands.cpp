@@ -13,9 +13,8 @@ const char kMenuWebPage[] = "업데이트 관련 웹 페이지 보기";
 const char kMenuCheck[] = "이 업데이트 선택 하기";
 const char kMenuUncheck[] = "이 업데이트 선택 하지 않기";
 
-std::string ReadDetail(const std::string& catalogPath, int entryNumber, const char* key) {
-    return ReadCatalogValue(catalogPath, EntrySection(entryNumber), key, "",
-                            kCatalogDetailsBuffer);
+std::string ReadDetail(const std::string& catalogPath, int entryNumber, const CatalogKey& key) {
+    return ReadCatalogValue(catalogPath, EntrySection(entryNumber), key, kCatalogDetailsBuffer);
 }
 
 }  // namespace
@@ -35,15 +34,15 @@ HMENU BuildItemMenu() {
 }
 
 void ShowUpdateDetails(HWND owner, const std::string& catalogPath, int entryNumber) {
-    std::string description = ReadDetail(catalogPath, entryNumber, "DESCRIPTION");
-    std::string article = ReadDetail(catalogPath, entryNumber, "ARTICLE");
+    std::string description = ReadDetail(catalogPath, entryNumber, kKeyDescription);
+    std::string article = ReadDetail(catalogPath, entryNumber, kKeyArticle);
     CDetailsDlg dlg;
     dlg.SetDetails(description, article);
     dlg.DoModal(owner);
 }
 
 void OpenUpdateWebPage(const std::string& catalogPath, int entryNumber) {
-    std::string article = ReadDetail(catalogPath, entryNumber, "ARTICLE");
+    std::string article = ReadDetail(catalogPath, entryNumber, kKeyArticle);
     // An entry without an address has no page; the shell is not asked to
     // make sense of an empty name.
     if (article.empty()) return;

@@ -6,6 +6,7 @@
 // It knows only the child window, and forgets that on Detach.
 #include "details/WebBrowser.h"
 
+#include <exdisp.h>
 #include <ocidl.h>
 
 #include <vector>
@@ -15,9 +16,6 @@ namespace {
 // The WebBrowser control.
 const CLSID kClsidWebBrowser = {
     0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-
-// The control's Navigate method.
-const DISPID kDispidNavigate = 0x68;
 
 const char kHostClass[] = "QuellfixBrowserHost";
 
@@ -210,10 +208,10 @@ BOOL CWebBrowser2::Create(const char* windowName, DWORD style, const RECT& rect,
     ::GetClientRect(m_hWnd, &client);
     if (FAILED(m_pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr,
                                  static_cast<IOleClientSite*>(m_pSite), 0, m_hWnd, &client)) ||
-        FAILED(m_pObject->QueryInterface(IID_IDispatch,
-                                         reinterpret_cast<void**>(&m_pDispatch))) ||
-        !m_pDispatch) {
-        m_pDispatch = nullptr;
+        FAILED(m_pObject->QueryInterface(IID_IWebBrowser2,
+                                         reinterpret_cast<void**>(&m_pBrowser))) ||
+        !m_pBrowser) {
+        m_pBrowser = nullptr;
         ReleaseControl();
         return FALSE;
     }
@@ -222,7 +220,7 @@ BOOL CWebBrowser2::Create(const char* windowName, DWORD style, const RECT& rect,
 
 HRESULT CWebBrowser2::Navigate(const char* url, VARIANT* flags, VARIANT* targetFrameName,
                                VARIANT* postData, VARIANT* headers) {
-    if (!m_pDispatch) return E_FAIL;
+    if (!m_pBrowser) return E_FAIL;
 
     const char* text = url ? url : "";
     int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -231,42 +229,27 @@ HRESULT CWebBrowser2::Navigate(const char* url, VARIANT* flags, VARIANT* targetF
     BSTR address = ::SysAllocString(wide.data());
     if (!address) return E_OUTOFMEMORY;
 
-    // Optional arguments go by reference; a missing one refers to an empty
-    // VARIANT, which every implementation of the method treats as absent
-    // (a null reference is not read the same way by all of them).
+    // A missing optional argument is an empty VARIANT, which every
+    // implementation of the method treats as absent (a null pointer is not
+    // read the same way by all of them).
     VARIANT empty[4];
-    VARIANT* optional[4] = {flags, targetFrameName, postData, headers};
-    // Arguments travel last first.
-    VARIANTARG args[5];
-    for (int i = 0; i < 5; ++i) ::VariantInit(&args[i]);
-    args[4].vt = VT_BSTR;
-    args[4].bstrVal = address;
-    for (int i = 0; i < 4; ++i) {
-        ::VariantInit(&empty[i]);
-        args[3 - i].vt = VT_BYREF | VT_VARIANT;
-        args[3 - i].pvarVal = optional[i] ? optional[i] : &empty[i];
-    }
-    DISPPARAMS params = {args, nullptr, 5, 0};
-    EXCEPINFO exception = {};
-    UINT argError = 0;
-    HRESULT hr = m_pDispatch->Invoke(kDispidNavigate, IID_NULL, LOCALE_USER_DEFAULT,
-                                     DISPATCH_METHOD, &params, nullptr, &exception, &argError);
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
+    for (VARIANT& v : empty) ::VariantInit(&v);
+    HRESULT hr = m_pBrowser->Navigate(address, flags ? flags : &empty[0],
+                                      targetFrameName ? targetFrameName : &empty[1],
+                                      postData ? postData : &empty[2], headers ? headers : &empty[3]);
     ::SysFreeString(address);
     return hr;
 }
 
 void CWebBrowser2::ReleaseControl() {
     IOleObject* object = m_pObject;
-    IDispatch* dispatch = m_pDispatch;
+    IWebBrowser2* browser = m_pBrowser;
     BrowserSite* site = m_pSite;
     m_pObject = nullptr;
-    m_pDispatch = nullptr;
+    m_pBrowser = nullptr;
     m_pSite = nullptr;
 
-    if (dispatch) dispatch->Release();
+    if (browser) browser->Release();
     if (object) {
         IOleInPlaceObject* inPlace = nullptr;
         if (SUCCEEDED(object->QueryInterface(IID_IOleInPlaceObject,

@@ -13,6 +13,7 @@
 #include <ole2.h>
 
 class BrowserSite;
+struct IWebBrowser2;
 
 class CWebBrowser2 {
 public:
@@ -54,6 +55,6 @@ private:
 
     HWND m_hWnd = nullptr;
     IOleObject* m_pObject = nullptr;
-    IDispatch* m_pDispatch = nullptr;
+    IWebBrowser2* m_pBrowser = nullptr;
     BrowserSite* m_pSite = nullptr;
 };

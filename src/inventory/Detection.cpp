@@ -180,17 +180,24 @@ bool DetectMediaFormat(SystemProfile& p) {
     return true;
 }
 
+bool ReadVersionResource(const std::string& path, std::vector<char>& block) {
+    block.clear();
+    DWORD unused = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &unused);
+    if (size == 0) return false;
+    block.assign(static_cast<size_t>(size) + 1, '\0');
+    if (::GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return true;
+    block.clear();
+    return false;
+}
+
 bool GetFileVersion(const std::string& path, int& major, int& minor, int& build, int& revision) {
     major = minor = build = revision = 0;
-    DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0) return false;
-    HeapBlock block(size);
-    if (!block) return false;
-    if (!::GetFileVersionInfoA(path.c_str(), 0, size, block.Data())) return false;
+    std::vector<char> block;
+    if (!ReadVersionResource(path, block)) return false;
     void* fixed = nullptr;
     UINT length = 0;
-    if (!::VerQueryValueA(block.Data(), "\\", &fixed, &length) || !fixed ||
+    if (!::VerQueryValueA(block.data(), "\\", &fixed, &length) || !fixed ||
         length < sizeof(VS_FIXEDFILEINFO)) {
         return false;
     }

@@ -8,6 +8,7 @@
 // field's value for "absent or unknown".
 #pragma once
 #include <string>
+#include <vector>
 
 #include "core/SummaryLine.h"
 #include "core/SystemProfile.h"
@@ -47,6 +48,10 @@ bool DetectMediaFormat(SystemProfile& p);
 // The four 16-bit parts of a file's fixed file version. False, with all four
 // 0, when the file is missing or has no version resource.
 bool GetFileVersion(const std::string& path, int& major, int& minor, int& build, int& revision);
+// The version resource of the file at `path`, with one zero byte past it so
+// that every string in it ends inside it; false (and `block` empty) when the
+// file has none or it cannot be read.
+bool ReadVersionResource(const std::string& path, std::vector<char>& block);
 
 
 // The whole start-up inventory, in the order the main window runs it: OS

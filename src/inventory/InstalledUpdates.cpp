@@ -42,7 +42,7 @@ void CollectKeyTree(HKEY root, const std::string& keyPath, const std::string& na
     CRegistryKey key;
     if (!key.Open(root, keyPath, FALSE, FALSE)) return;
     std::vector<std::string> children;
-    key.EnumSubKeys(children, FALSE);
+    key.EnumSubKeys(children);
     for (const std::string& child : children) {
         if (IsFilelistKey(child)) continue;
         CollectKeyTree(root, keyPath + "\\" + child, child, list);
@@ -65,7 +65,7 @@ void CollectQfeFiles(const std::string& folder, std::vector<std::string>& list) 
 void CollectActiveSetupComponents(std::vector<std::string>& list) {
     CRegistryKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kActiveSetupKey, FALSE, FALSE)) return;
-    key.EnumSubKeys(list, FALSE);
+    key.EnumSubKeys(list);
     key.Close();
 }
 

@@ -1,5 +1,5 @@
 // Gathering the version facts from Windows, and the calls the rest of the
-// program makes: IdentifyOperatingSystem, IsWindows98, IsWindowsNT.
+// program makes: IdentifyOperatingSystem and IsWindows98.
 #include <windows.h>
 
 #include <cstdio>
@@ -88,16 +88,4 @@ bool IsWindows98() {
     int servicePack = 0;
     IdentifyOperatingSystem(scratch, osCode, osBits, servicePack);
     return osCode == 1;
-}
-
-bool IsWindowsNT() {
-    OSVERSIONINFOEXA version;
-    std::memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = kExtendedVersionSize;
-    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
-        std::memset(&version, 0, sizeof version);
-        version.dwOSVersionInfoSize = kBasicVersionSize;
-        if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) return false;
-    }
-    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }

@@ -20,6 +20,4 @@ void IdentifyOperatingSystem(char* name, int& osCode, int& osBits, int& serviceP
 
 // True when the OS code is 1 (Windows 98 and Second Edition).
 bool IsWindows98();
-// True on the NT family. Falls back to the basic version structure when the
-// extended one is refused; false when both are.
-bool IsWindowsNT();
+// IsWindowsNT is with the registry key object (registry/RegistryKey.h).

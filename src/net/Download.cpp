@@ -18,6 +18,7 @@
 #include <cstring>
 #include <vector>
 
+#include "registry/Handles.h"
 #include "ui/Messages.h"
 
 const char* const kHttpAgent = "Quellfix";
@@ -65,41 +66,6 @@ public:
 private:
     HINTERNET m_handle;
     InternetCloseHandleFn m_close;
-};
-
-class LibraryHandle {
-public:
-    explicit LibraryHandle(HMODULE module) : m_module(module) {}
-    ~LibraryHandle() {
-        if (m_module) ::FreeLibrary(m_module);
-    }
-    LibraryHandle(const LibraryHandle&) = delete;
-    LibraryHandle& operator=(const LibraryHandle&) = delete;
-    HMODULE Get() const { return m_module; }
-
-private:
-    HMODULE m_module;
-};
-
-// A file handle from CreateFileA; Close reports whether the last buffered
-// writes reached the file.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return m_handle; }
-    bool Valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    bool Close() {
-        if (!Valid()) return false;
-        BOOL ok = ::CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-        return ok != FALSE;
-    }
-
-private:
-    HANDLE m_handle;
 };
 
 // Hands the 512-byte blocks to the file in larger pieces: a write call per
@@ -253,7 +219,7 @@ int Transfer(const std::string& url, const std::string& localPath, HWND notify,
     const std::string partPath = localPath + ".part";
     unsigned long long total = 0;
     {
-        FileHandle out(createFile(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        KernelHandle out(createFile(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.Valid()) return 0;
         BlockWriter writer(out.Get(), writeFile);
@@ -278,13 +244,13 @@ int Transfer(const std::string& url, const std::string& localPath, HWND notify,
     return 1;
 }
 
+}  // namespace
+
 bool ComputerIsOffline() {
-    LibraryHandle url(::LoadLibraryA("url.dll"));
+    LoadedModule url("url.dll");
     InetIsOfflineFn isOffline = Lookup<InetIsOfflineFn>(url.Get(), "InetIsOffline");
     return isOffline && isOffline(0) == 1;
 }
-
-}  // namespace
 
 int FetchFile(const std::string& url, const std::string& localPath, HWND notify) {
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
@@ -301,7 +267,7 @@ int DownloadFile(std::string url, std::string localPath, HWND notify) {
 }
 
 long GetRemoteFileSize(std::string url) {
-    LibraryHandle wininet(::LoadLibraryA("wininet.dll"));
+    LoadedModule wininet("wininet.dll");
     WinInet net;
     if (!net.LoadFrom(wininet.Get())) return 0;
     // The length is the reply's Content-Length: a HEAD request gives it

@@ -56,6 +56,10 @@ long GetRemoteFileSize(std::string url);
 // longer than kFirstLineLimit are cut.
 std::string FetchFirstLine(std::string url);
 
+// True when Windows says the computer is offline (InetIsOffline of url.dll,
+// looked up at run time); false when it cannot be asked.
+bool ComputerIsOffline();
+
 // The length of the local file at `path`, which callers compare with the
 // server's size to skip a transfer; -1 when there is no such file.
 long long LocalFileLength(const std::string& path);

@@ -5,9 +5,6 @@
 
 #include <cstdio>
 
-#include "app/Config.h"
-#include "app/Globals.h"
-#include "catalog/Catalog.h"
 #include "net/Download.h"
 #include "net/FetchDlg.h"
 #include "registry/Handles.h"
@@ -25,31 +22,11 @@ void Open(const std::string& target) {
     ::ShellExecuteA(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
-// InetIsOffline from url.dll, looked up at run time; offline only when it
-// says so.
-bool ComputerIsOffline() {
-    HMODULE url = ::LoadLibraryA("url.dll");
-    if (!url) return false;
-    typedef BOOL(WINAPI * InetIsOfflineFn)(DWORD);
-    InetIsOfflineFn isOffline =
-        reinterpret_cast<InetIsOfflineFn>(::GetProcAddress(url, "InetIsOffline"));
-    bool offline = isOffline && isOffline(0) == 1;
-    ::FreeLibrary(url);
-    return offline;
-}
-
 void ReportFailure(HWND mainWindow, const SelfUpdateSite& site) {
     if (::MessageBoxA(mainWindow, kFetchFailed, kCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES)
         Open(site.homePage);
 }
 }  // namespace
-
-SelfUpdateSite DefaultSelfUpdateSite() {
-    SelfUpdateSite site;
-    site.serverBase = kUpdateServer;
-    site.homePage = kHomePage;
-    return site;
-}
 
 int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site) {
     if (!mainWindow) return 0;
@@ -70,7 +47,7 @@ int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site) {
 
 void RunSelfUpdate(HWND mainWindow, const SelfUpdateSite& site) {
     Open(site.homePage);
-    const std::string local = g_strProgramDir + "\\update.exe";
+    const std::string local = site.programDir + "\\update.exe";
     if (ComputerIsOffline()) return;
     // A fetch that succeeds yet leaves no readable file (a folder that cannot
     // be written, say) is tried again a few times, then reported.

@@ -11,22 +11,23 @@
 extern const char kProgramVersion[];  // "2.000"
 
 
-// Where the self-update looks and what it opens; the program uses the
-// build's addresses, tests their own.
+// Where the self-update looks, what it opens and where it puts the setup;
+// the program passes the build's addresses (DefaultSelfUpdateSite in
+// app/Config.h), tests their own.
 struct SelfUpdateSite {
     std::string serverBase;  // "http://.../", holds update/version.inf and update/setup.exe
     std::string homePage;    // opened in the browser
+    std::string programDir;  // the program's folder: the setup is fetched there as update.exe
     int maxAttempts = 3;     // fetches that succeed without a readable file
 };
-SelfUpdateSite DefaultSelfUpdateSite();
 
 // Asks the server for the latest version; when it is newer and the user
 // agrees, runs the self-update and returns 1 (the main window then skips
 // its initialisation). 0 otherwise. `mainWindow` may be null: then nothing
 // is asked and 0 is returned.
-int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site = DefaultSelfUpdateSite());
+int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site);
 
 // Opens the home page, fetches the setup program beside this program as
 // "update.exe", starts it and closes `mainWindow`. A failed fetch is
 // reported with an offer to open the home page.
-void RunSelfUpdate(HWND mainWindow, const SelfUpdateSite& site = DefaultSelfUpdateSite());
+void RunSelfUpdate(HWND mainWindow, const SelfUpdateSite& site);

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "inventory/OsIdentify.h"
 #include "registry/RegistryKey.h"
 
 namespace {

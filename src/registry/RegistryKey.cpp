@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "inventory/OsIdentify.h"
 #include "registry/KeyRepair.h"
 
 namespace {
@@ -16,7 +15,19 @@ constexpr DWORD kLimitedValueBytes = 1024;
 
 }  // namespace
 
-BOOL ProbeRegistryKey(HKEY root, std::string subKey, int& needsRepair) {
+bool IsWindowsNT() {
+    OSVERSIONINFOEXA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+        std::memset(&version, 0, sizeof version);
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) return false;
+    }
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+BOOL ProbeRegistryKey(
+HKEY root, std::string subKey, int& needsRepair) {
     needsRepair = 0;
     if (!subKey.empty() && subKey[0] == '\\') subKey.erase(0, 1);
 
@@ -38,20 +49,6 @@ BOOL ProbeRegistryKey(HKEY root, std::string subKey, int& needsRepair) {
                    ERROR_SUCCESS
                ? TRUE
                : FALSE;
-}
-
-void PumpOneMessage() {
-    MSG msg;
-    if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) return;
-    BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
-    if (got > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    } else if (got == 0) {
-        // Taking the quit message here must not swallow it: the thread's
-        // message loop still has to see it and end.
-        ::PostQuitMessage(static_cast<int>(msg.wParam));
-    }
 }
 
 CRegistryKey::~CRegistryKey() {
@@ -153,7 +150,7 @@ BOOL CRegistryKey::ReadDWORD(std::string valueName, DWORD& value) {
     return TRUE;
 }
 
-BOOL CRegistryKey::EnumSubKeys(std::vector<std::string>& names, BOOL pumpMessages) {
+BOOL CRegistryKey::EnumSubKeys(std::vector<std::string>& names, void (*beforeEachName)()) {
     if (!m_hKey) return FALSE;
     DWORD count = 0;
     DWORD longest = 0;
@@ -162,7 +159,7 @@ BOOL CRegistryKey::EnumSubKeys(std::vector<std::string>& names, BOOL pumpMessage
         return FALSE;
     }
     for (DWORD index = count; index-- > 0;) {
-        if (pumpMessages) PumpOneMessage();
+        if (beforeEachName) beforeEachName();
         // The longest length is counted in characters; a double-byte name
         // needs up to twice as many bytes.
         DWORD capacity = 2 * longest + 1;

@@ -68,9 +68,9 @@ public:
     BOOL ReadDWORD(std::string valueName, DWORD& value);
     // Appends the names of the direct sub-keys, from the highest index down
     // to 0; names already in `names` stay. An index that cannot be read is
-    // skipped. With `pumpMessages`, one waiting window message is handled
-    // before each name.
-    BOOL EnumSubKeys(std::vector<std::string>& names, BOOL pumpMessages);
+    // skipped. `beforeEachName`, when given, is called before each name is
+    // read (a window's caller passes PumpOneMessage from ui/Dialog.h).
+    BOOL EnumSubKeys(std::vector<std::string>& names, void (*beforeEachName)() = nullptr);
     // Closes the key and writes back every access right the repair changed.
     BOOL Close();
 
@@ -92,12 +92,13 @@ private:
     std::vector<HeapBlock> m_arrSavedSecurity;
 };
 
+// True on the NT family. Falls back to the basic version structure when the
+// extended one is refused; false when both are.
+bool IsWindowsNT();
+
 // TRUE when `subKey` exists under `root` and can be opened. On the NT family
 // a key that refuses full access but allows reading its security counts as
 // openable and sets `needsRepair` to 1; otherwise it is set to 0. One leading
 // backslash of the path is ignored.
 BOOL ProbeRegistryKey(HKEY root, std::string subKey, int& needsRepair);
 
-// Handles at most one waiting message of the calling thread's queue. A quit
-// message is put back, so the thread's own message loop still ends.
-void PumpOneMessage();

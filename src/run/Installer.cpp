@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "inventory/Detection.h"
 #include "registry/Handles.h"
 
 DWORD PickTranslation(const void* versionBlock) {
@@ -20,12 +21,8 @@ DWORD PickTranslation(const void* versionBlock) {
 
 int ReadInstallerInfo(const std::string& path, InstallerInfo& info) {
     info = InstallerInfo();
-    DWORD unused = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &unused);
-    if (size == 0) return 0;
-    // One zero byte past the block, so every string in it ends inside it.
-    std::vector<char> block(static_cast<size_t>(size) + 1, '\0');
-    if (!::GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return 0;
+    std::vector<char> block;
+    if (!ReadVersionResource(path, block)) return 0;
 
     DWORD pair = PickTranslation(block.data());
     char table[32];

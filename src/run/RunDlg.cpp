@@ -1,7 +1,6 @@
 // The run window and its workers (see RunDlg.h).
 #include "run/RunDlg.h"
 
-#include "app/Globals.h"
 #include "inventory/OsIdentify.h"
 #include "net/Download.h"
 #include "resource.h"
@@ -223,7 +222,7 @@ unsigned CRunDlg::InstallThread(void* param) {
         const std::string cmdLine = at < self->m_arrCmdLines.size() ? self->m_arrCmdLines[at] : "";
         SwitchChoice choice = ChooseSwitches(cmdLine, info, path, IsWindows98());
         for (const std::string& line : choice.diagnostics) LogToViewer("%s", line.c_str());
-        if (choice.unrecognised && g_bDebug)
+        if (choice.unrecognised && self->m_bDebug)
             ::MessageBoxA(nullptr, kRunUndefinedDebug, AppName().c_str(), MB_OK | MB_ICONEXCLAMATION);
         const std::string commandLine = BuildCommandLine(path, choice);
         // The command line is sent as text: a '%' in a path stays as it is.
@@ -231,7 +230,7 @@ unsigned CRunDlg::InstallThread(void* param) {
 
         InstallOutcome outcome = InstallOutcome::Declined;
         unsigned long exitCode = 0;
-        bool launch = !g_bDebug || ::MessageBoxA(nullptr, kRunAskRunDebug, AppName().c_str(),
+        bool launch = !self->m_bDebug || ::MessageBoxA(nullptr, kRunAskRunDebug, AppName().c_str(),
                                                  MB_YESNO | MB_ICONQUESTION) == IDYES;
         if (launch) {
             // Yes to the cancel question stops the wait for this installer;

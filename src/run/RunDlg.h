@@ -31,6 +31,9 @@ public:
     std::vector<std::string> m_arrCmdLines;
     // The catalog's SHA256 text of each item; empty when it pins nothing.
     std::vector<std::string> m_arrSha256;
+    // 1 for a run of the program in debug mode: each installer is asked for
+    // before it starts.
+    int m_bDebug = 0;
 
 protected:
     BOOL OnInitDialog() override;

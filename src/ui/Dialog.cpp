@@ -132,3 +132,17 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
 }
+
+void PumpOneMessage() {
+    MSG msg;
+    if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) return;
+    BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+    if (got > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    } else if (got == 0) {
+        // Taking the quit message here must not swallow it: the thread's
+        // message loop still has to see it and end.
+        ::PostQuitMessage(static_cast<int>(msg.wParam));
+    }
+}

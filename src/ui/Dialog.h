@@ -58,3 +58,7 @@ private:
     bool m_modal = false;
     INT_PTR m_result = -1;
 };
+
+// Handles at most one waiting message of the calling thread's queue. A quit
+// message is put back, so the thread's own message loop still ends.
+void PumpOneMessage();

@@ -1,60 +1,45 @@
 // Worker threads (see Worker.h).
 #include "ui/Worker.h"
 
-#include <process.h>
-
-#include <cstddef>
-#include <new>
-
-namespace {
-struct StartBlock {
-    WorkerProc proc;
-    void* param;
-};
-
-unsigned __stdcall Trampoline(void* raw) {
-    StartBlock block = *static_cast<StartBlock*>(raw);
-    delete static_cast<StartBlock*>(raw);
-    return block.proc(block.param);
-}
-}  // namespace
+#include <exception>
 
 bool Worker::Start(WorkerProc proc, void* param) {
-    CloseFinished();
-    StartBlock* block = new (std::nothrow) StartBlock{proc, param};
-    if (!block) return false;
-    // _beginthreadex sets up the C runtime for the thread.
-    uintptr_t h = _beginthreadex(nullptr, 0, &Trampoline, block, 0, nullptr);
-    if (h == 0) {
-        delete block;
+    JoinFinished();
+    // Creating a thread reports failure by throwing; here it is a result.
+    try {
+        // Room first: a thread once started must not be dropped unjoined.
+        m_threads.reserve(m_threads.size() + 1);
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([proc, param, done] {
+            proc(param);
+            done->store(true);
+        });
+        m_threads.push_back(Thread{std::move(thread), done});
+        return true;
+    } catch (const std::exception&) {
         return false;
     }
-    m_threads.push_back(reinterpret_cast<HANDLE>(h));
-    return true;
 }
 
-void Worker::CloseFinished() {
-    for (size_t i = 0; i < m_threads.size();) {
-        if (::WaitForSingleObject(m_threads[i], 0) == WAIT_OBJECT_0) {
-            ::CloseHandle(m_threads[i]);
-            m_threads.erase(m_threads.begin() + static_cast<std::ptrdiff_t>(i));
+void Worker::JoinFinished() {
+    for (auto it = m_threads.begin(); it != m_threads.end();) {
+        if (it->done->load()) {
+            it->thread.join();  // its procedure has returned: this does not wait
+            it = m_threads.erase(it);
         } else {
-            ++i;
+            ++it;
         }
     }
 }
 
 void Worker::Join() {
-    for (HANDLE h : m_threads) {
-        ::WaitForSingleObject(h, INFINITE);
-        ::CloseHandle(h);
-    }
+    for (Thread& t : m_threads) t.thread.join();
     m_threads.clear();
 }
 
 bool Worker::Running() const {
-    for (HANDLE h : m_threads) {
-        if (::WaitForSingleObject(h, 0) == WAIT_TIMEOUT) return true;
+    for (const Thread& t : m_threads) {
+        if (!t.done->load()) return true;
     }
     return false;
 }

@@ -1,12 +1,13 @@
-// Worker threads of the windows. A Worker owns the handles of the threads it
-// started; a window keeps its Worker as a member and joins it before it is
-// destroyed, so the window outlives every thread that points to it.
+// Worker threads of the windows. A Worker owns the threads it started; a
+// window keeps its Worker as a member and joins it before it is destroyed,
+// so the window outlives every thread that points to it.
 //
 // Start never waits: a window starts the next thread while handling the
 // previous thread's last message, and that thread is still inside SendMessage.
 #pragma once
-#include <windows.h>
-
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <vector>
 
 typedef unsigned (*WorkerProc)(void* param);
@@ -18,8 +19,8 @@ public:
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
-    // Starts `proc(param)` on a new thread of normal priority. False when the
-    // thread cannot be created.
+    // Starts `proc(param)` on a new thread. False when the thread cannot be
+    // created.
     bool Start(WorkerProc proc, void* param);
     // Waits for every thread started here to end. Call it only where none of
     // them can be waiting on this thread (after the window they report to is
@@ -28,6 +29,10 @@ public:
     bool Running() const;
 
 private:
-    void CloseFinished();
-    std::vector<HANDLE> m_threads;
+    struct Thread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;  // set as its procedure returns
+    };
+    void JoinFinished();
+    std::vector<Thread> m_threads;
 };

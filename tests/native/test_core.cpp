@@ -5,8 +5,10 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "core/Catalog.h"
+#include "core/CommandLine.h"
 #include "core/Instance.h"
 #include "core/Text.h"
 #include "core/Trust.h"
@@ -86,6 +88,24 @@ TEST(Instance, OneNamePerFolderWhateverTheCase) {
     EXPECT_EQ(longName.size(), 250u);
     EXPECT_EQ(longName.substr(longName.size() - 4), "/end");
     EXPECT_EQ(longName.find('\\'), std::string::npos);
+}
+
+TEST(CommandLine, OnlyTheFirstPlainWordIsTheDebugSwitch) {
+    const struct {
+        std::vector<std::string> words;
+        bool debug;
+    } cases[] = {{{}, false},           {{"debug"}, true},           {{"DeBuG"}, true},
+                 {{"/debug"}, false},   {{"-debug"}, false},         {{"debugx"}, false},
+                 {{"debu"}, false},     {{"debug", "other"}, true},  {{"other", "debug"}, false},
+                 {{"/p", "debug"}, true}, {{"", "debug"}, true}};
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const std::string& w : c.words) shown += "[" + w + "]";
+        EXPECT_EQ(IsDebugCommandLine(c.words), c.debug) << shown;
+    }
+    EXPECT_EQ(DirectoryOfPath("C:\\Tools\\Updater\\app.exe"), "C:\\Tools\\Updater");
+    EXPECT_EQ(DirectoryOfPath("C:\\app.exe"), "C:");
+    EXPECT_EQ(DirectoryOfPath("app.exe"), "");
 }
 
 }  // namespace

@@ -1,0 +1,14 @@
+// Reading the program's command line and path: the file-name parameter, the
+// debug switch and the program directory, from the words and the path the
+// Windows side hands over.
+#pragma once
+#include <string>
+#include <vector>
+
+// Everything before the last backslash of `path`; empty when it has none.
+std::string DirectoryOfPath(const std::string& path);
+// The file-name parameter: the first word that begins with neither '/' nor
+// '-'; those are flags. Empty when there is none.
+std::string FileNameParameter(const std::vector<std::string>& words);
+// True when the file-name parameter is "debug" in any letter case.
+bool IsDebugCommandLine(const std::vector<std::string>& words);
