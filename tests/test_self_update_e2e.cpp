@@ -24,7 +24,6 @@ const int kNextButton = 1;
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 std::string SetupPath() { return BinaryDir() + "\\QuellfixSetup.exe"; }
 std::string ServerFolder() { return HttpRoot() + "\\update"; }
-std::string MainCaption() { return std::string("Quellfix 2.0 - ") + kHomePage; }
 
 void RunToEnd(const std::string& commandLine) { TestProcess(commandLine, "").WaitExit(60000); }
 
@@ -196,7 +195,7 @@ TEST_F(SelfUpdateEndToEnd, YesDeliversTheNewVersionThroughTheSetupWizard) {
     ASSERT_TRUE(WaitFor([&] { return (newPid = ChildProcess(setupPid, "Quellfix.exe")) != 0; }, 30000))
         << "the finish page started no Quellfix";
     Adopted started(newPid);
-    BoxSequence failed(MainCaption(), {IDOK}, 30000, newPid);
+    BoxSequence failed(MainWindowCaption(), {IDOK}, 30000, newPid);
     EXPECT_EQ(failed.Wait(), std::vector<std::string>{"업데이트 목록 파일을 다운로드 받는데 실패하였습니다"});
 }
 

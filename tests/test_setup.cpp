@@ -1,15 +1,15 @@
 // The setup program QuellfixSetup.exe, run silently as an administrator or
-// the self-update runs it: what it installs, what its uninstaller removes,
-// and how it replaces a Quellfix running from the installation folder.
+// the self-update runs it: what it installs, how it replaces a Quellfix
+// running from the installation folder, and what its uninstaller removes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <string>
-#include <vector>
 
 #include "support/TestSupport.h"
+#include "support/WindowDriving.h"
 
 using namespace testing_support;
 
@@ -18,7 +18,6 @@ namespace {
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quellfix";
 
 std::string BuiltProgram() { return BinaryDir() + "\\Quellfix.exe"; }
-
 std::string KnownFolder(int csidl) {
     char path[MAX_PATH] = {};
     ::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
@@ -27,44 +26,18 @@ std::string KnownFolder(int csidl) {
 std::string InstallDir() { return KnownFolder(CSIDL_PROGRAM_FILES) + "\\Quellfix"; }
 std::string StartMenuDir() { return KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\Quellfix"; }
 
-// A process started by a test; ended if it still runs when the test is over.
-class Process {
-public:
-    explicit Process(const std::string& commandLine, const std::string& directory = "") {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        std::vector<char> line(commandLine.begin(), commandLine.end());
-        line.push_back('\0');
-        started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   directory.empty() ? nullptr : directory.c_str(), &si,
-                                   &m_info) != 0;
-    }
-    ~Process() {
-        if (!started) return;
-        if (!Ended(0)) ::TerminateProcess(m_info.hProcess, 99);
-        Ended(10000);
-        ::CloseHandle(m_info.hThread);
-        ::CloseHandle(m_info.hProcess);
-    }
-    bool Ended(DWORD timeoutMs) {
-        return started && ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    }
-    long ExitCode() const {
-        DWORD code = STILL_ACTIVE;
-        ::GetExitCodeProcess(m_info.hProcess, &code);
-        return static_cast<long>(code);
-    }
-    DWORD Id() const { return m_info.dwProcessId; }
-    bool started = false;
-
-private:
-    PROCESS_INFORMATION m_info = {};
-};
-
+// The exit code of process `pid`, still open through a TestProcess.
+long ExitCode(DWORD pid) {
+    DWORD code = STILL_ACTIVE;
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+    ::GetExitCodeProcess(h, &code);
+    ::CloseHandle(h);
+    return static_cast<long>(code);
+}
 // The exit code of `commandLine`, or -1 when it did not run to its end.
 long RunToEnd(const std::string& commandLine) {
-    Process process(commandLine);
-    return process.Ended(60000) ? process.ExitCode() : -1;
+    TestProcess process(commandLine, "");
+    return process.WaitExit(60000) ? ExitCode(process.Pid()) : -1;
 }
 long RunSetup() { return RunToEnd("\"" + BinaryDir() + "\\QuellfixSetup.exe\" /S"); }
 // With _?= the NSIS uninstaller runs in place instead of from a copy in
@@ -73,18 +46,12 @@ long RunUninstaller(const std::string& dir) {
     return RunToEnd("\"" + dir + "\\uninstall.exe\" /S _?=" + dir);
 }
 
+// A value of the Uninstall entry, "<none>" when there is none.
 std::string RegistryText(const char* name) {
     char value[2048] = {};
-    DWORD size = sizeof value - 1;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS) {
-        return "<no key>";
-    }
-    LONG result =
-        ::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    ::RegCloseKey(key);
-    return result == ERROR_SUCCESS ? value : "<no value>";
+    DWORD size = sizeof value;
+    return ::RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_SZ, nullptr, value,
+                          &size) == ERROR_SUCCESS ? value : "<none>";
 }
 
 // Where a shortcut points, read through the shell as Explorer reads it.
@@ -96,11 +63,8 @@ std::string ShortcutTarget(const std::string& link) {
     ::MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
     if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_IShellLinkA, reinterpret_cast<void**>(&shellLink)))) {
-        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
-                                                reinterpret_cast<void**>(&file)))) {
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                shellLink->GetPath(path, MAX_PATH, nullptr, 0);
-            }
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            if (SUCCEEDED(file->Load(wide, STGM_READ))) shellLink->GetPath(path, MAX_PATH, nullptr, 0);
             file->Release();
         }
         shellLink->Release();
@@ -109,37 +73,33 @@ std::string ShortcutTarget(const std::string& link) {
 }
 
 bool IsBuiltProgram(const std::string& path) {
-    bool ok = false;
-    std::string bytes = ReadBytes(path, &ok);
-    return ok && bytes == ReadBytes(BuiltProgram());
+    return FileExists(path) && ReadBytes(path) == ReadBytes(BuiltProgram());
 }
 
-// Every test starts and ends with no Quellfix installed.
+// The test starts and ends with no Quellfix installed.
 class Setup : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    void SetUp() override {
         ::CoInitialize(nullptr);
         // Under Wine, saving a shortcut starts winemenubuilder, which copies
-        // Start-menu entries into the desktop menus of the host. Off for these
-        // tests; Windows ignores the key.
-        ::RegSetValueExA(WineOverrides(), "winemenubuilder.exe", 0, REG_SZ,
-                         reinterpret_cast<const BYTE*>(""), 1);
+        // Start-menu entries into the desktop menus of the host. Off for the
+        // test; Windows ignores the key.
+        MenuBuilder(false);
+        RemoveInstallation();
     }
-    static void TearDownTestSuite() {
-        ::RegDeleteValueA(WineOverrides(), "winemenubuilder.exe");
+    void TearDown() override {
+        RemoveInstallation();
+        MenuBuilder(true);
         ::CoUninitialize();
     }
-    static HKEY WineOverrides() {
-        static HKEY key = nullptr;
-        if (!key) {
-            ::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &key, nullptr);
-        }
-        return key;
+    static void MenuBuilder(bool on) {
+        HKEY key = nullptr;
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
+        if (on) ::RegDeleteValueA(key, "winemenubuilder.exe");
+        else ::RegSetValueExA(key, "winemenubuilder.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+        ::RegCloseKey(key);
     }
-
-    void SetUp() override { RemoveInstallation(); }
-    void TearDown() override { RemoveInstallation(); }
     static void RemoveInstallation() {
         if (FileExists(InstallDir() + "\\uninstall.exe")) RunUninstaller(InstallDir());
         RemoveTree(InstallDir());
@@ -148,11 +108,12 @@ protected:
     }
 };
 
-TEST_F(Setup, InstallsSilentlyAndUninstallsWhatItAndQuellfixMade) {
+TEST_F(Setup, InstallsReplacesARunningOlderVersionAndUninstallsWhatItAndQuellfixMade) {
     ASSERT_EQ(RunSetup(), 0);
     const std::string dir = InstallDir();
-    EXPECT_TRUE(IsBuiltProgram(dir + "\\Quellfix.exe"));
-    EXPECT_EQ(ShortcutTarget(StartMenuDir() + "\\Quellfix.lnk"), dir + "\\Quellfix.exe");
+    const std::string program = dir + "\\Quellfix.exe";
+    EXPECT_TRUE(IsBuiltProgram(program));
+    EXPECT_EQ(ShortcutTarget(StartMenuDir() + "\\Quellfix.lnk"), program);
     EXPECT_EQ(ShortcutTarget(StartMenuDir() + "\\Quellfix 제거.lnk"), dir + "\\uninstall.exe");
     EXPECT_EQ(RegistryText("DisplayName"), "Quellfix");
     EXPECT_EQ(RegistryText("DisplayVersion"), "2.000");
@@ -160,62 +121,35 @@ TEST_F(Setup, InstallsSilentlyAndUninstallsWhatItAndQuellfixMade) {
     EXPECT_EQ(RegistryText("UninstallString"), "\"" + dir + "\\uninstall.exe\"");
     EXPECT_EQ(RegistryText("QuietUninstallString"), "\"" + dir + "\\uninstall.exe\" /S");
 
+    // An older version (the program with bytes appended, which Windows
+    // ignores when it runs it) running from the folder, with a catalog for
+    // this system so that it opens with no question waiting: setup closes it
+    // and replaces it, keeping the catalog.
+    ASSERT_TRUE(WriteBytes(program, ReadBytes(BuiltProgram()) + std::string(512, 'Z')));
+    ASSERT_TRUE(WriteBytes(dir + "\\quellfix.ini",
+                           CatalogText("\r\n[1]\r\nTITLE=테스트 업데이트\r\nIEVER=0\r\n", 1)));
+    TestProcess old("\"" + program + "\" debug", dir);
+    ASSERT_TRUE(WaitFor([&] { return FindProcessDialog(old.Pid(), MainWindowCaption()) != nullptr; }, 30000))
+        << "installed Quellfix did not open its main window";
+    ASSERT_EQ(RunSetup(), 0);
+    ASSERT_TRUE(old.WaitExit(0)) << "setup returned while the old Quellfix still runs";
+    EXPECT_EQ(ExitCode(old.Pid()), 0) << "old Quellfix was ended instead of closed";
+    EXPECT_TRUE(IsBuiltProgram(program)) << "program not replaced";
+    EXPECT_TRUE(FileExists(dir + "\\quellfix.ini")) << "setup removed the catalog";
+
     // What Quellfix keeps beside itself goes with it; a file of the user's stays.
-    ASSERT_TRUE(WriteBytes(dir + "\\quellfix.ini", "[INFO]\r\n"));
     ASSERT_TRUE(WriteBytes(dir + "\\update.exe", "MZ"));
     ASSERT_TRUE(::CreateDirectoryA((dir + "\\UPDATES").c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(dir + "\\UPDATES\\WindowsXP-KB990001-x86-KOR.exe", "MZ"));
     ASSERT_TRUE(WriteBytes(dir + "\\notes.txt", "mine"));
     ASSERT_EQ(RunUninstaller(dir), 0);
-    for (const char* name : {"Quellfix.exe", "quellfix.ini", "update.exe", "UPDATES"}) {
+    for (const char* name : {"Quellfix.exe", "quellfix.ini", "update.exe", "UPDATES"})
         EXPECT_FALSE(FileExists(dir + "\\" + name)) << name << " left behind";
-    }
     EXPECT_TRUE(FileExists(dir + "\\notes.txt")) << "the user's file was removed";
     EXPECT_FALSE(FileExists(StartMenuDir()));
-    EXPECT_EQ(RegistryText("DisplayName"), "<no key>");
-}
-
-// The primary language of this Windows as Quellfix detects it: the last
-// language of kernel32's version resource.
-BOOL CALLBACK KeepLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR last) {
-    *reinterpret_cast<WORD*>(last) = language;
-    return TRUE;
-}
-
-BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM pid) {
-    DWORD owner = 0;
-    char caption[512] = {};
-    ::GetWindowThreadProcessId(hwnd, &owner);
-    ::GetWindowTextA(hwnd, caption, sizeof caption);
-    bool isMain = owner == static_cast<DWORD>(pid) && ::IsWindowVisible(hwnd) &&
-                std::string(caption).rfind("Quellfix 2.0 - ", 0) == 0;
-    return !isMain;
-}
-
-TEST_F(Setup, ReplacesAnOlderVersionRunningFromTheInstallationAfterClosingIt) {
-    ASSERT_EQ(RunSetup(), 0);
-    const std::string dir = InstallDir();
-    const std::string program = dir + "\\Quellfix.exe";
-    // The older version: the program with bytes appended, which Windows
-    // ignores when it runs it.
-    ASSERT_TRUE(WriteBytes(program, ReadBytes(BuiltProgram()) + std::string(512, 'Z')));
-    // A catalog for this system, so that it opens with no question waiting.
-    WORD language = 0;
-    ::EnumResourceLanguagesA(::GetModuleHandleA("kernel32.dll"),
-                             reinterpret_cast<LPCSTR>(RT_VERSION), MAKEINTRESOURCEA(1),
-                             &KeepLanguage, reinterpret_cast<LONG_PTR>(&language));
-    ASSERT_TRUE(WriteBytes(dir + "\\quellfix.ini",
-                           "[INFO]\r\nCOUNT=1\r\nLANGUAGE=" + std::to_string(language & 0x3FF) +
-                               "\r\n\r\n[1]\r\nTITLE=테스트 업데이트\r\nIEVER=0\r\n"));
-    Process old("\"" + program + "\" debug", dir);
-    ASSERT_TRUE(WaitFor([&] { return !::EnumWindows(&FindMainWindow, old.Id()); }, 30000))
-        << "installed Quellfix did not open its main window";
-
-    ASSERT_EQ(RunSetup(), 0);
-    ASSERT_TRUE(old.Ended(0)) << "setup returned while the old Quellfix still runs";
-    EXPECT_EQ(old.ExitCode(), 0) << "old Quellfix was ended instead of closed";
-    EXPECT_TRUE(IsBuiltProgram(program)) << "program not replaced";
-    EXPECT_TRUE(FileExists(dir + "\\quellfix.ini")) << "setup removed the catalog";
+    HKEY key = nullptr;
+    EXPECT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key),
+              ERROR_FILE_NOT_FOUND) << "the Uninstall entry stayed";
 }
 
 }  // namespace

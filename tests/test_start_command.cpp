@@ -1,5 +1,5 @@
 // The start command: the checked rows handed to the run window in row order,
-// the list evaluated again after the run, the question to quit after a run
+// the list evaluated again after each run, the question to quit after a run
 // that leaves nothing to show; and the whole road end to end in Quellfix.exe
 // started as a process, as a user would drive it.
 #include <gtest/gtest.h>
@@ -21,7 +21,6 @@ using namespace testing_support;
 namespace {
 
 const char kAskQuit[] = "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?";
-const char kNothingToDo[] = "다운로드 및 설치할 항목이 없습니다.";
 
 // Asks the window itself, which also works across processes.
 std::string TextOf(HWND hwnd) {
@@ -32,37 +31,33 @@ std::string TextOf(HWND hwnd) {
 
 // On a thread of its own, waits for the run window of process `pid`, lets
 // it finish, keeps its log and closes it, as a user would.
-class RunCloser {
-public:
+struct RunCloser {
     explicit RunCloser(DWORD pid, std::function<void(HWND)> beforeClose = nullptr)
-        : m_thread([this, pid, beforeClose] {
-              HWND run = nullptr, button = nullptr;
-              if (!WaitFor([&] { return (run = FindProcessDialog(pid, "업데이트 중...")) != nullptr; },
-                           60000))
+        : thread([this, pid, beforeClose] {
+              HWND run = nullptr;
+              if (!WaitFor([&] { return (run = FindProcessDialog(pid, "업데이트 중...")) != nullptr; }, 60000) ||
+                  !WaitFor([&] { return TextOf(::GetDlgItem(run, IDCANCEL)) == "닫기"; }, 120000))
                   return;
-              button = ::GetDlgItem(run, IDCANCEL);
-              if (!WaitFor([&] { return TextOf(button) == "닫기"; }, 120000)) return;
-              m_log = TextOf(::GetDlgItem(run, IDC_RUN_LOG));
+              log = TextOf(::GetDlgItem(run, IDC_RUN_LOG));
               if (beforeClose) beforeClose(run);
               ::PostMessageA(run, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(button));
+                             reinterpret_cast<LPARAM>(::GetDlgItem(run, IDCANCEL)));
               WaitFor([&] { return !::IsWindow(run); }, 30000);
           }) {}
     ~RunCloser() { Wait(); }
     // The finished run's log (empty when none finished).
     const std::string& Wait() {
-        if (m_thread.joinable()) m_thread.join();
-        return m_log;
+        if (thread.joinable()) thread.join();
+        return log;
     }
-
-private:
-    std::string m_log;
-    std::thread m_thread;
+    std::string log;
+    std::thread thread;
 };
 
 class StartCommand : public ::testing::Test {
 protected:
     void TearDown() override { window.reset(); }
+    // One catalog entry.
     std::string Entry(int n, const std::string& title, const std::string& file,
                       const std::string& installedName) {
         return "[" + std::to_string(n) + "]\r\nTITLE=" + title + "\r\nFILENAME=" + file +
@@ -82,11 +77,6 @@ protected:
                                        std::to_string(SystemLanguage()) + ".ini",
                                    catalog);
     }
-    void Open() {
-        window.reset(new CMainDlg);
-        hwnd = window->Create(nullptr);
-        ASSERT_NE(hwnd, nullptr);
-    }
     ListView List() const { return ListView(::GetDlgItem(hwnd, IDC_UPDATE_LIST)); }
     // Presses `id` (Enter: IDOK from no control); a RunCloser ends the run.
     void Press(int id) {
@@ -98,11 +88,16 @@ protected:
 
     ProgramFolder program;
     FakeRecord record;
-    std::unique_ptr<CMainDlg> window;
+    std::unique_ptr<CMainDlg> window{new CMainDlg};
     HWND hwnd = nullptr;
 };
 
-TEST_F(StartCommand, HandsTheCheckedRowsToTheRunInRowOrder) {
+// The checked rows go to the run in row order, each with its switches; the
+// list is evaluated again after each run. A run that leaves the list empty
+// asks to quit, and so does a later one started by Enter with the start
+// button disabled, which has no checked row and so nothing to do; No keeps
+// the window.
+TEST_F(StartCommand, RunsTheCheckedRowsAndAsksToQuitOnceTheListIsEmpty) {
     program.Serve("fake_security.exe", "sc_a.exe");
     program.Serve("fake_hotfix.exe", "sc_b.exe");
     program.Serve("fake_gdiplus.exe", "sc_c.exe");
@@ -111,36 +106,27 @@ TEST_F(StartCommand, HandsTheCheckedRowsToTheRunInRowOrder) {
                      Entry(2, "나 업데이트", "sc_b.exe", "KB990403") +
                      Entry(3, "다 업데이트", "sc_c.exe", "KB990408") + "CMDLINE=/passive\r\n",
                  3);
-    Open();
+    hwnd = window->Create(nullptr);
+    ASSERT_NE(hwnd, nullptr);
     ASSERT_EQ(List().GetItemCount(), 3);
     List().SetCheck(1, false);
-
-    RunCloser closer(::GetCurrentProcessId());
-    Press(IDC_START_UPDATE);
-    const std::string& log = closer.Wait();
-    size_t first = log.find("[1/2] 가 업데이트 를 다운로드 하고 있습니다.");
-    size_t second = log.find("[2/2] 다 업데이트 를 다운로드 하고 있습니다.");
-    EXPECT_TRUE(first < second && second != std::string::npos) << log;
-    EXPECT_EQ(log.find("나 업데이트"), std::string::npos);
-    EXPECT_EQ(record.Lines(), (std::vector<std::string>{
-                                  "\"" + File("UPDATES\\sc_a.exe") + "\" -q -z",
-                                  "\"" + File("UPDATES\\sc_c.exe") + "\" /passive"}));
-
-    // The list evaluated again: the installed two hidden, and the row
-    // unchecked before the run back checked.
+    {
+        RunCloser closer(::GetCurrentProcessId());
+        Press(IDC_START_UPDATE);
+        const std::string& log = closer.Wait();
+        size_t first = log.find("[1/2] 가 업데이트 를 다운로드 하고 있습니다.");
+        size_t second = log.find("[2/2] 다 업데이트 를 다운로드 하고 있습니다.");
+        EXPECT_TRUE(first < second && second != std::string::npos) << log;
+        EXPECT_EQ(log.find("나 업데이트"), std::string::npos);
+        EXPECT_EQ(record.Lines(), (std::vector<std::string>{
+                                      "\"" + File("UPDATES\\sc_a.exe") + "\" -q -z",
+                                      "\"" + File("UPDATES\\sc_c.exe") + "\" /passive"}));
+    }
+    // The installed two hidden, and the row unchecked before the run back checked.
     ASSERT_TRUE(WaitFor([&] { return List().GetItemCount() == 1; }, 10000));
     EXPECT_EQ(List().GetItemText(0, 0), "나 업데이트");
     EXPECT_TRUE(List().GetCheck(0));
-}
 
-// The second run, started by Enter with the start button disabled, has no
-// checked row and so nothing to do; the question follows it too.
-TEST_F(StartCommand, AsksToQuitAfterEveryRunThatLeavesTheListEmpty) {
-    program.Serve("fake_cabinet.exe", "sc_only.exe");
-    program.keys = {"KB990404"};
-    WriteCatalog(Entry(1, "유일한 업데이트", "sc_only.exe", "KB990404"), 1);
-    Open();
-    ASSERT_EQ(List().GetItemCount(), 1);
     for (int run = 1; run <= 2; ++run) {
         RunCloser closer(::GetCurrentProcessId());
         BoxSequence question(MainWindowCaption(), {IDNO}, 60000);
@@ -151,7 +137,8 @@ TEST_F(StartCommand, AsksToQuitAfterEveryRunThatLeavesTheListEmpty) {
             Press(IDOK);
         }
         std::string log = closer.Wait();
-        EXPECT_TRUE(run == 1 ? !log.empty() : log == kNothingToDo) << log;
+        EXPECT_TRUE(run == 1 ? log.find("[1/1] 나 업데이트 를 설치하고") != std::string::npos
+                             : log == "다운로드 및 설치할 항목이 없습니다.") << log;
         EXPECT_EQ(question.Wait(), std::vector<std::string>{kAskQuit}) << "run " << run;
         EXPECT_TRUE(::IsWindow(hwnd));
         EXPECT_EQ(List().GetItemCount(), 0);
