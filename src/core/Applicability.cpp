@@ -64,34 +64,42 @@ std::string LanguageMismatchMessage(int catalogLanguage, unsigned short language
 }
 
 bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& profile,
-                   const InstalledProbes& probes, UpdateItem& item) {
-    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyEnable), "0")) return false;
-    if (CatalogToInt(ReadKey(key, kKeyIeVersion)) > profile.ieVersion) return false;
+                   const InstalledProbes& probes, UpdateItem& item, ExcludedBy* excludedBy) {
+    // Every road out of the rules says which rule it took.
+    auto decided = [excludedBy](ExcludedBy rule) {
+        if (excludedBy) *excludedBy = rule;
+        return rule == ExcludedBy::Nothing;
+    };
+    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyEnable), "0")) return decided(ExcludedBy::Enable);
+    if (CatalogToInt(ReadKey(key, kKeyIeVersion)) > profile.ieVersion)
+        return decided(ExcludedBy::IeVersion);
 
     int wmp = CatalogToInt(ReadKey(key, kKeyMediaPlayer));
-    if (wmp != 0 && wmp != profile.wmpMajor) return false;
+    if (wmp != 0 && wmp != profile.wmpMajor) return decided(ExcludedBy::MediaPlayer);
 
-    if (!ServicePackListMatches(ReadKey(key, kKeyServicePacks), profile.servicePack)) return false;
+    if (!ServicePackListMatches(ReadKey(key, kKeyServicePacks), profile.servicePack))
+        return decided(ExcludedBy::ServicePacks);
 
     if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyIis), "require") && profile.iisVersion == -1)
-        return false;
+        return decided(ExcludedBy::Iis);
     if (EqualsIgnoringAsciiCase(ReadKey(key, kKeySnmp), "require") && profile.snmpInstalled == 0)
-        return false;
+        return decided(ExcludedBy::Snmp);
 
     std::string dotNet = ReadKey(key, kKeyDotNet);
     if (EqualsIgnoringAsciiCase(dotNet, "require")) {
-        if (profile.dotNetVersion == -1) return false;
+        if (profile.dotNetVersion == -1) return decided(ExcludedBy::DotNet);
     } else {
         int v = CatalogToInt(dotNet);
         if (v != -1) {
-            if (v != profile.dotNetVersion) return false;
+            if (v != profile.dotNetVersion) return decided(ExcludedBy::DotNet);
             int sp = CatalogToInt(ReadKey(key, kKeyDotNetServicePack));
-            if (profile.dotNetServicePack != -1 && profile.dotNetServicePack != sp) return false;
+            if (profile.dotNetServicePack != -1 && profile.dotNetServicePack != sp)
+                return decided(ExcludedBy::DotNetServicePack);
         }
     }
 
     int wmf = CatalogToInt(ReadKey(key, kKeyMediaFormat));
-    if (wmf != -1 && wmf != profile.wmfMajor) return false;
+    if (wmf != -1 && wmf != profile.wmfMajor) return decided(ExcludedBy::MediaFormat);
 
     item.number = number;
     item.title = ReadKey(key, kKeyTitle);
@@ -114,6 +122,7 @@ bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& p
         }
     }
 
-    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyType), "APPLICATION")) return false;
-    return true;
+    if (EqualsIgnoringAsciiCase(ReadKey(key, kKeyType), "APPLICATION"))
+        return decided(ExcludedBy::Application);
+    return decided(ExcludedBy::Nothing);
 }

@@ -26,11 +26,29 @@ struct UpdateItem {
     bool installed = false;
 };
 
+// The rule that keeps an entry off the list: the first that fails, in the
+// order the rules are decided.
+enum class ExcludedBy {
+    Nothing,            // the entry is listed
+    Enable,             // ENABLE is 0
+    IeVersion,          // IEVER above the system's Internet Explorer
+    MediaPlayer,        // WMPVER not the system's Media Player
+    ServicePacks,       // SPVER does not hold the system's service pack
+    Iis,                // IISVER require, no IIS
+    Snmp,               // SNMPVER require, no SNMP service
+    DotNet,             // DOTNETVER require without .NET, or not the system's .NET
+    DotNetServicePack,  // DOTNETSPVER not the system's .NET service pack
+    MediaFormat,        // WMFVER not the system's Media Format
+    Application,        // TYPE APPLICATION
+};
+
 // Evaluates entry `number`. False when the entry is not listed on this
 // system (switched off, a condition fails, or it is an application);
-// otherwise true with `item` filled.
+// otherwise true with `item` filled. `excludedBy`, when given, receives the
+// rule that decided (ExcludedBy::Nothing for a listed entry).
 bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& profile,
-                   const InstalledProbes& probes, UpdateItem& item);
+                   const InstalledProbes& probes, UpdateItem& item,
+                   ExcludedBy* excludedBy = nullptr);
 
 // True when the catalog's LANGUAGE number is the system's primary language.
 bool CatalogLanguageMatches(int catalogLanguage, unsigned short languageId);
