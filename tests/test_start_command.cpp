@@ -197,4 +197,64 @@ TEST_F(StartCommand, EndToEndInTheRealProgram) {
     uninstall.WaitExit(120000);
 }
 
+// "Quellfix.exe auto" asks nothing, runs every missing update, closes its
+// windows itself and ends with a code a script can read: 3010 when an
+// installer wants a restart, 0 with nothing left to do, 1 when an installer
+// fails, 2 without a catalog. Each run is appended to UPDATES\quellfix.log,
+// which stays under its bound by losing its oldest runs whole.
+TEST_F(StartCommand, UnattendedRunsEndWithTheirOutcomeAndLogIt) {
+    program.Serve("fake_security.exe", "un_a.exe");
+    program.Serve("fake_sfxcab.exe", "un_b.exe");
+    program.Serve("fake_unknown.exe", "un_c.exe");
+    program.keys = {"KB990407", "KB990402", "KB990409"};
+    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(), File("Quellfix.exe").c_str(),
+                            FALSE));
+    const std::string logPath = File("UPDATES\\quellfix.log");
+    auto runUnattended = [&](long expected) {
+        TestProcess app("\"" + File("Quellfix.exe") + "\" AUTO", program.dir.Path());
+        EXPECT_TRUE(app.WaitExit(180000)) << "a window waits for someone";
+        EXPECT_EQ(app.ExitCode(), expected);
+        return ReadBytes(logPath);
+    };
+    auto endsWith = [](const std::string& text, const std::string& end) {
+        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    };
+
+    WriteCatalog(Entry(1, "보안 업데이트", "un_a.exe", "KB990407") +
+                     Entry(2, "다시 시작 업데이트", "un_b.exe", "KB990402"),
+                 2);
+    std::string log = runUnattended(3010);
+    EXPECT_EQ(log.rfind("==== ", 0), 0u) << log;
+    EXPECT_NE(log.find("[2/2] 다시 시작 업데이트 를 설치하고 있습니다..."), std::string::npos) << log;
+    EXPECT_TRUE(endsWith(log, "실행 결과: 완료, 다시 시작 필요 (3010)\r\n\r\n")) << log;
+
+    const std::string first = log;
+    log = runUnattended(0);  // both installed now
+    EXPECT_EQ(log.rfind(first, 0), 0u) << "the earlier run stays as it was";
+    EXPECT_TRUE(endsWith(log, "실행 결과: 완료 (0)\r\n\r\n")) << log;
+
+    WriteCatalog(Entry(1, "실패하는 업데이트", "un_c.exe", "KB990409"), 1);
+    log = runUnattended(1);
+    EXPECT_TRUE(endsWith(log, "실행 결과: 실패한 항목 있음 (1)\r\n\r\n")) << log;
+
+    // No catalog on the server, and a log grown past its bound.
+    for (int code = 0; code <= 7; ++code)
+        for (int bits : {32, 64})
+            ::DeleteFileA((HttpRoot() + "\\update\\v2\\" + std::to_string(code) + "_" +
+                           std::to_string(bits) + "_" + std::to_string(SystemLanguage()) + ".ini")
+                              .c_str());
+    std::string grown;
+    while (grown.size() < 1100 * 1024)
+        grown += "==== 2000-01-01 00:00:00 | Quellfix 1.000 | 옛 기록 ====\r\n" +
+                 std::string(100000, '-') + "\r\n실행 결과: 완료 (0)\r\n\r\n";
+    ASSERT_TRUE(WriteBytes(logPath, grown + log));
+    log = runUnattended(2);
+    EXPECT_LT(log.size(), 1024u * 1024u);
+    EXPECT_EQ(log.rfind("==== ", 0), 0u) << "only whole runs are kept";
+    EXPECT_NE(log.find(first), std::string::npos) << "the newer runs stay";
+    EXPECT_TRUE(endsWith(log, "업데이트 목록 파일을 다운로드 받는데 실패하였습니다\r\n"
+                              "실행 결과: 업데이트 목록 없음 (2)\r\n\r\n"))
+        << log.substr(log.size() > 300 ? log.size() - 300 : 0);
+}
+
 }  // namespace

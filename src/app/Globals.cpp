@@ -7,6 +7,7 @@
 
 std::string g_strProgramDir;
 int g_bDebug = 0;
+int g_bAuto = 0;
 
 std::string CatalogPath() { return g_strProgramDir + "\\quellfix.ini"; }
 

@@ -12,6 +12,8 @@
 extern std::string g_strProgramDir;
 // 1 when the command line carries the word "debug".
 extern int g_bDebug;
+// 1 when it carries the word "auto": an unattended run.
+extern int g_bAuto;
 
 // The catalog beside the program: g_strProgramDir followed by "\\quellfix.ini".
 std::string CatalogPath();

@@ -7,6 +7,8 @@
 #include "app/Globals.h"
 #include "app/MainDlg.h"
 #include "app/SingleInstance.h"
+#include "core/RunLog.h"
+#include "ui/MessageBox.h"
 
 BOOL CInstallerApp::InitInstance() {
     // COM for the GUI thread, then OLE for hosting ActiveX controls (the
@@ -21,17 +23,24 @@ BOOL CInstallerApp::InitInstance() {
     std::vector<std::string> words = CommandLineWords();
     g_strProgramDir = RunningProgramDirectory();
     if (IsDebugCommandLine(words)) g_bDebug = 1;
+    if (IsAutoCommandLine(words)) {
+        g_bAuto = 1;
+        SetUnattended();
+    }
 
     // A second copy from the same folder would write the same catalog and
     // UPDATES folder: it hands over to the first one instead.
     if (!ClaimInstance(g_strProgramDir)) {
         ActivateRunningInstance(g_strProgramDir);
+        // An unattended run that could not start reports it as nothing done.
+        if (g_bAuto) m_nExitCode = kExitNoCatalog;
         return FALSE;
     }
 
     {
         CMainDlg dlg;
         dlg.DoModal(nullptr);
+        if (g_bAuto) m_nExitCode = dlg.ExitCode();
     }
     return FALSE;
 }

@@ -2,6 +2,8 @@
 #include "app/MainDlg.h"
 
 #include "app/Globals.h"
+#include "app/RunLogFile.h"
+#include "ui/Messages.h"
 #include "catalog/Catalog.h"
 #include "catalog/Retrieval.h"
 #include "app/UpdateList.h"
@@ -46,8 +48,10 @@ BOOL CMainDlg::OnInitDialog() {
 
     // When the user accepts a new version of the program, nothing else is
     // set up: the setup program takes over.
-    if (CheckForNewVersion(m_hWnd, DefaultSelfUpdateSite()) == 1) return TRUE;
+    // An unattended run asks nothing, so it offers no new version either.
+    if (!g_bAuto && CheckForNewVersion(m_hWnd, DefaultSelfUpdateSite()) == 1) return TRUE;
     InitUpdateList();
+    if (g_bAuto) ::PostMessageA(m_hWnd, WM_MAIN_UNATTENDED, 0, 0);
     return TRUE;
 }
 
@@ -59,6 +63,7 @@ void CMainDlg::InitUpdateList() {
 
     InventoryTexts texts = RunInventory(m_profile);
     m_staticOs.SetText(texts.osName);
+    m_strOsName = texts.osName;
     m_editSummary.SetText(texts.summary);
 
     std::string path = CatalogPath();
@@ -66,8 +71,28 @@ void CMainDlg::InitUpdateList() {
         ShowMessage(m_hWnd, kCatalogDownloadFailed, MB_OK);
         return;
     }
-    FillUpdateList(path, m_profile, m_listUpdates, m_chkHideInstalled, m_btnStart);
-    AskToQuitIfEmpty();
+    m_bCatalogUsable = FillUpdateList(path, m_profile, m_listUpdates, m_chkHideInstalled, m_btnStart);
+    if (!g_bAuto) AskToQuitIfEmpty();
+}
+
+void CMainDlg::RunUnattended() {
+    bool anyChecked = false;
+    for (int i = 0; i < m_listUpdates.GetItemCount() && !anyChecked; ++i)
+        anyChecked = m_listUpdates.GetCheck(i);
+    if (m_bCatalogUsable && anyChecked) {
+        OnStartUpdate();
+    } else {
+        m_nExitCode = RunExitCode(!m_bCatalogUsable, RunSummary());
+        WriteRunLog(std::string());
+    }
+    EndDialog(IDCANCEL);
+}
+
+void CMainDlg::WriteRunLog(const std::string& windowLog) {
+    const std::string header = RunLogHeader(CurrentLocalTime(), kProgramVersion, m_strOsName);
+    ::CreateDirectoryA((g_strProgramDir + "\\UPDATES").c_str(), nullptr);
+    AppendRunLogEntry(RunLogPath(g_strProgramDir),
+                      RunLogEntry(header, windowLog, TakeUnattendedMessages(), m_nExitCode));
 }
 
 void CMainDlg::AskToQuitIfEmpty() {
@@ -187,7 +212,11 @@ void CMainDlg::OnStartUpdate() {
         run.m_arrSha256.push_back(entry.sha256);
     }
     run.m_bDebug = g_bDebug;
+    run.m_bUnattended = g_bAuto;
     run.DoModal(m_hWnd);
+    m_nExitCode = RunExitCode(false, run.Summary());
+    WriteRunLog(run.LogText());
+    if (g_bAuto) return;  // the program ends with this run
 
     RefillList();
     AskToQuitIfEmpty();
@@ -215,6 +244,10 @@ bool CMainDlg::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
         return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    case WM_MAIN_UNATTENDED:
+        RunUnattended();
+        result = 0;
         return true;
     default:
         return false;

@@ -20,6 +20,8 @@ public:
     void AskToQuitIfEmpty();
     // The profile detected when the window opened.
     const SystemProfile& Profile() const { return m_profile; }
+    // An unattended run's outcome (core/RunLog.h); 0 until one has ended.
+    int ExitCode() const { return m_nExitCode; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -43,6 +45,12 @@ protected:
     void OnOK() override;
     // Re-evaluates the catalog into the emptied list.
     void RefillList();
+    // The unattended run once the window is shown: every checked row is run,
+    // then the window closes.
+    void RunUnattended();
+    // Appends this run's entry, with `windowLog` and the messages an
+    // unattended run kept, to the run log.
+    void WriteRunLog(const std::string& windowLog);
 
     Button m_btnStart;
     Edit m_editSummary;
@@ -51,4 +59,7 @@ protected:
     ListView m_listUpdates;
     HICON m_hIcon = nullptr;
     SystemProfile m_profile;
+    std::string m_strOsName;
+    bool m_bCatalogUsable = false;  // retrieved (or local in debug mode) and of our language
+    int m_nExitCode = 0;
 };

@@ -47,7 +47,7 @@ void WriteRow(const UpdateItem& item, const ListView& list, const Button& hideIn
 
 }  // namespace
 
-void FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
+bool FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
                     const Button& hideInstalled, const Button& startButton) {
     const int count = EntriesToVisit(CatalogToInt(ReadCatalogValue(path, "INFO", kKeyCount)));
     int lang = CatalogToInt(ReadCatalogValue(path, "INFO", kKeyLanguage));
@@ -55,7 +55,7 @@ void FillUpdateList(const std::string& path, const SystemProfile& profile, const
         HWND owner = ::GetParent(list.GetHwnd());
         ShowMessage(owner, LanguageMismatchMessage(lang, profile.languageId), MB_OK);
         startButton.Enable(false);
-        return;
+        return false;
     }
 
     std::vector<std::string> installedNames;
@@ -77,4 +77,5 @@ void FillUpdateList(const std::string& path, const SystemProfile& profile, const
         UpdateItem item;
         if (EvaluateEntry(number, key, profile, probes, item)) WriteRow(item, list, hideInstalled);
     }
+    return true;
 }

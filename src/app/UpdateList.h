@@ -14,7 +14,7 @@ extern const char kNotInstalledText[];  // "설치안됨"
 // listed entry to `list` (which the caller has emptied): title, installed
 // state, check box set for a missing update, entry number as item data.
 // Installed entries are left out while `hideInstalled` is checked. On a
-// language mismatch it tells the user, disables `startButton` and writes no
-// row.
-void FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
+// language mismatch it tells the user, disables `startButton`, writes no
+// row and returns false.
+bool FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
                     const Button& hideInstalled, const Button& startButton);

@@ -14,6 +14,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // network time limits can leave WinINet's unload waiting for ever,
     // which would keep an invisible process (and its single-instance name)
     // alive after the window is gone.
-    ::TerminateProcess(::GetCurrentProcess(), 0);
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(theApp.ExitCode()));
     return 0;
 }

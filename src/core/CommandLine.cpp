@@ -21,3 +21,7 @@ std::string FileNameParameter(const std::vector<std::string>& words) {
 bool IsDebugCommandLine(const std::vector<std::string>& words) {
     return EqualsIgnoringAsciiCase(FileNameParameter(words), "debug");
 }
+
+bool IsAutoCommandLine(const std::vector<std::string>& words) {
+    return EqualsIgnoringAsciiCase(FileNameParameter(words), "auto");
+}

@@ -12,3 +12,5 @@ std::string DirectoryOfPath(const std::string& path);
 std::string FileNameParameter(const std::vector<std::string>& words);
 // True when the file-name parameter is "debug" in any letter case.
 bool IsDebugCommandLine(const std::vector<std::string>& words);
+// True when it is "auto" in any letter case: an unattended run.
+bool IsAutoCommandLine(const std::vector<std::string>& words);

@@ -58,6 +58,8 @@ BOOL CRunDlg::OnInitDialog() {
     m_bStarted = 0;
     m_bRunning = 0;
     m_bCancel = 0;
+    m_nFailed = 0;
+    m_bRestart = 0;
     return TRUE;
 }
 
@@ -194,6 +196,7 @@ unsigned CRunDlg::InstallThread(void* param) {
             SendLog(hwnd, self->m_arrPresent[at] == kUnverified
                               ? VerifyFailedText(i + 1, count, title)
                               : NotDownloadedText(i + 1, count, title));
+            ++self->m_nFailed;
             ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
             continue;
         }
@@ -211,6 +214,7 @@ unsigned CRunDlg::InstallThread(void* param) {
                 held.Close();
                 ::DeleteFileA(path.c_str());
                 SendLog(hwnd, VerifyFailedText(i + 1, count, title));
+                ++self->m_nFailed;
                 ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
                 continue;
             }
@@ -245,6 +249,7 @@ unsigned CRunDlg::InstallThread(void* param) {
             RunResult result = RunAndWait(commandLine, &held, &control);
             if (result.abandoned) {
                 SendLog(hwnd, kRunInstallAbandoned);
+                ++self->m_nFailed;
                 ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
                 continue;
             }
@@ -253,10 +258,13 @@ unsigned CRunDlg::InstallThread(void* param) {
         }
         held.Close();
         if (outcome == InstallOutcome::DoneRestart) restartNeeded = true;
+        if (outcome == InstallOutcome::Failed || outcome == InstallOutcome::NotStarted)
+            ++self->m_nFailed;
         SendLog(hwnd, OutcomeText(outcome, exitCode));
         ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
     }
     if (restartNeeded) SendLog(hwnd, kRunRestartNeeded);
+    self->m_bRestart = restartNeeded ? 1 : 0;
     ::SendMessageA(hwnd, WM_RUN_FINISHED, 0, 0);
     // Last: from here on the close button closes without asking.
     self->m_bRunning = 0;
@@ -294,6 +302,12 @@ bool CRunDlg::HandleMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
         return true;
     case WM_RUN_FINISHED:
         m_btnCancel.SetText(kRunCloseButton);
+        m_summary.ran = true;
+        m_summary.failed = m_nFailed;
+        m_summary.restart = m_bRestart != 0;
+        m_summary.cancelled = m_bCancel != 0;
+        m_strLogText = m_editLog.GetText();
+        if (m_bUnattended) EndDialog(IDOK);
         result = 0;
         return true;
     case WM_DOWNLOAD_SIZE:

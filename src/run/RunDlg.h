@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RunLog.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
 #include "ui/Worker.h"
@@ -34,6 +35,12 @@ public:
     // 1 for a run of the program in debug mode: each installer is asked for
     // before it starts.
     int m_bDebug = 0;
+    // 1 for an unattended run: the window closes itself when the run is over.
+    int m_bUnattended = 0;
+
+    // Once the run is over: how it went, and its log as the window showed it.
+    const RunSummary& Summary() const { return m_summary; }
+    const std::string& LogText() const { return m_strLogText; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -68,5 +75,10 @@ private:
     // by the GUI thread before the install thread starts, read by it
     // afterwards.
     std::vector<int> m_arrPresent;
+    // Counted by the install thread, gathered into m_summary at the end.
+    std::atomic<int> m_nFailed{0};
+    std::atomic<int> m_bRestart{0};
+    RunSummary m_summary;
+    std::string m_strLogText;
     Worker m_workers;
 };

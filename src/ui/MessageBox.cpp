@@ -7,13 +7,35 @@ std::string& AppNameStorage() {
     static std::string name = "Quellfix";
     return name;
 }
+
+struct Unattended {
+    bool on = false;
+    std::vector<std::string> messages;
+};
+Unattended& UnattendedState() {
+    static Unattended state;
+    return state;
+}
 }  // namespace
+
+void SetUnattended() { UnattendedState().on = true; }
+
+std::vector<std::string> TakeUnattendedMessages() {
+    std::vector<std::string> taken;
+    taken.swap(UnattendedState().messages);
+    return taken;
+}
 
 void SetAppName(const std::string& name) { AppNameStorage() = name; }
 
 std::string AppName() { return AppNameStorage(); }
 
 int ShowMessage(HWND owner, const std::string& text, UINT type) {
+    if (UnattendedState().on) {
+        UnattendedState().messages.push_back(text);
+        const UINT buttons = type & MB_TYPEMASK;
+        return buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDNO : IDOK;
+    }
     if ((type & MB_ICONMASK) == 0) {
         switch (type & MB_TYPEMASK) {
         case MB_OK:

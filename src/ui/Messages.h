@@ -10,3 +10,6 @@
 #define WM_RUN_STEP (WM_USER + 4)           // lParam: 0
 #define WM_RUN_FINISHED (WM_USER + 5)       // lParam: 0
 #define WM_DOWNLOAD_SIZE (WM_USER + 6)      // lParam: remote size in bytes
+// Posted by the main window to itself: an unattended run goes on once the
+// window is shown.
+#define WM_MAIN_UNATTENDED (WM_USER + 7)    // lParam: 0

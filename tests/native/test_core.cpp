@@ -10,6 +10,7 @@
 #include "core/Catalog.h"
 #include "core/CommandLine.h"
 #include "core/Instance.h"
+#include "core/RunLog.h"
 #include "core/Text.h"
 #include "core/Trust.h"
 #include "core/VersionText.h"
@@ -103,9 +104,55 @@ TEST(CommandLine, OnlyTheFirstPlainWordIsTheDebugSwitch) {
         for (const std::string& w : c.words) shown += "[" + w + "]";
         EXPECT_EQ(IsDebugCommandLine(c.words), c.debug) << shown;
     }
+    EXPECT_TRUE(IsAutoCommandLine({"/s", "AUTO"}));
+    EXPECT_FALSE(IsAutoCommandLine({"debug", "auto"}));
+    EXPECT_FALSE(IsAutoCommandLine({"automatic"}));
     EXPECT_EQ(DirectoryOfPath("C:\\Tools\\Updater\\app.exe"), "C:\\Tools\\Updater");
     EXPECT_EQ(DirectoryOfPath("C:\\app.exe"), "C:");
     EXPECT_EQ(DirectoryOfPath("app.exe"), "");
+}
+
+TEST(RunLog, ExitCodesOfAnUnattendedRun) {
+    RunSummary run;
+    EXPECT_EQ(RunExitCode(false, run), kExitDone);
+    run.restart = true;
+    EXPECT_EQ(RunExitCode(false, run), kExitRestart);
+    run.failed = 1;  // a failure outweighs a restart
+    EXPECT_EQ(RunExitCode(false, run), kExitFailed);
+    EXPECT_EQ(RunExitCode(true, run), kExitNoCatalog);
+    RunSummary cancelled;
+    cancelled.cancelled = true;
+    EXPECT_EQ(RunExitCode(false, cancelled), kExitFailed);
+}
+
+// Entries of a given size, each starting with its header line.
+std::string Entry(int n, std::size_t size) {
+    std::string entry = RunLogEntry(RunLogHeader({2026, 12, 7, 9, 5, n}, "2.000", "Windows XP"),
+                                    "", {}, kExitDone);
+    while (entry.size() < size) entry.insert(entry.find('\n') + 1, "line of the run window\r\n");
+    return entry;
+}
+
+TEST(RunLog, StaysUnderItsBoundByDroppingTheOldestRunsWhole) {
+    const std::string first = Entry(1, 400), second = Entry(2, 400), third = Entry(3, 400);
+    EXPECT_EQ(first.rfind("==== 2026-12-07 09:05:01 | Quellfix 2.000 | Windows XP ====\r\n", 0), 0u);
+    std::string log = AppendToRunLog("", true, first, 1000);
+    log = AppendToRunLog(log, true, second, 1000);
+    EXPECT_EQ(log, first + second);
+    log = AppendToRunLog(log, true, third, 1000);
+    EXPECT_EQ(log, second + third);  // the oldest run went whole
+
+    // A tail read from the middle of a run loses that part run; a log cut
+    // without its last line end still gets each entry on a line of its own.
+    EXPECT_EQ(AppendToRunLog(first.substr(10) + second, false, third, 5000), second + third);
+    EXPECT_EQ(AppendToRunLog("half a line", true, third, 5000), "half a line\r\n" + third);
+
+    // One run longer than the bound keeps its header and its newest lines.
+    const std::string huge = Entry(4, 3000);
+    log = AppendToRunLog(log, true, huge, 1000);
+    EXPECT_LT(log.size(), 1000u);
+    EXPECT_EQ(log.rfind(huge.substr(0, huge.find('\n') + 1), 0), 0u);
+    EXPECT_EQ(log.substr(log.size() - 40), huge.substr(huge.size() - 40));
 }
 
 }  // namespace

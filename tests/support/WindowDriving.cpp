@@ -158,4 +158,10 @@ bool TestProcess::WaitExit(DWORD timeoutMs) {
     return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 
+long TestProcess::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (m_pi.hProcess) ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return static_cast<long>(code);
+}
+
 }  // namespace testing_support

@@ -88,6 +88,8 @@ public:
     DWORD Pid() const { return m_pi.dwProcessId; }
     // True when it ended within `timeoutMs`.
     bool WaitExit(DWORD timeoutMs);
+    // Its exit code; STILL_ACTIVE while it runs.
+    long ExitCode() const;
 
 private:
     PROCESS_INFORMATION m_pi = {};

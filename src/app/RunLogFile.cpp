@@ -1,0 +1,63 @@
+// The run log file (see RunLogFile.h).
+#include "app/RunLogFile.h"
+
+#include <windows.h>
+
+#include "core/RunLog.h"
+#include "registry/Handles.h"
+
+std::string RunLogPath(const std::string& programDir) {
+    return programDir + "\\UPDATES\\quellfix.log";
+}
+
+LocalTime CurrentLocalTime() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+void AppendRunLogEntry(const std::string& path, const std::string& entry) {
+    // Only the last bytes that can stay are read: a log grown by hand to any
+    // size costs no more than one at its bound.
+    std::string existing;
+    bool fromStart = true;
+    {
+        KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size = {};
+        if (file.Valid() && ::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) {
+            LONGLONG keep = size.QuadPart;
+            if (keep > static_cast<LONGLONG>(kRunLogLimit)) {
+                keep = static_cast<LONGLONG>(kRunLogLimit);
+                fromStart = false;
+                LARGE_INTEGER from;
+                from.QuadPart = size.QuadPart - keep;
+                ::SetFilePointerEx(file.Get(), from, nullptr, FILE_BEGIN);
+            }
+            existing.resize(static_cast<size_t>(keep));
+            DWORD got = 0;
+            // A log that cannot be read is left alone rather than replaced.
+            if (!::ReadFile(file.Get(), &existing[0], static_cast<DWORD>(keep), &got, nullptr) ||
+                got != keep)
+                return;
+        }
+    }
+    const std::string log = AppendToRunLog(existing, fromStart, entry);
+
+    const std::string temporary = path + ".new";
+    {
+        KernelHandle out(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.Valid()) return;
+        DWORD written = 0;
+        const bool ok = ::WriteFile(out.Get(), log.data(), static_cast<DWORD>(log.size()),
+                                    &written, nullptr) &&
+                        written == log.size();
+        if (!out.Close() || !ok) {
+            ::DeleteFileA(temporary.c_str());
+            return;
+        }
+    }
+    if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        ::DeleteFileA(temporary.c_str());
+}
