@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/arch.sh"
 
-need=(mingw-w64 wine wine64 xvfb xauth fonts-nanum googletest msitools wixl nsis
+need=(mingw-w64 wine wine64 xvfb xauth fonts-nanum fonts-wine googletest msitools wixl nsis
       imagemagick x11-utils xdotool python3 cmake make curl
       g++ clang libclang-rt-14-dev openssl libssl-dev)
 # The 32-bit Wine loader only where the host runs 32-bit code.

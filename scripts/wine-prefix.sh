@@ -13,6 +13,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
 fi
 
+# Wine draws the caption buttons with the glyphs of its Marlett font, which
+# this Wine looks for only in the prefix's own Fonts folder: without it they
+# come out as letters ("r" for the close button).
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+  mkdir -p "$fonts"
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+fi
+
 reg=$(mktemp --suffix=.reg)
 cat >"$reg" <<'REG'
 REGEDIT4
