@@ -1,23 +1,33 @@
-// The setup program QuellfixSetup.exe, run silently as an administrator or
-// the self-update runs it: what it installs, how it replaces a Quellfix
-// running from the installation folder, and what its uninstaller removes.
+// The setup program QuellfixSetup.exe: run silently as an administrator
+// does, what it installs, how it replaces a Quellfix running from the
+// installation folder and what its uninstaller removes; and the self-update
+// as a user lives it, from the new-version question through the setup's
+// wizard to the new program started in the old one's place.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <string>
 
+#include "app/Config.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriving.h"
+#include "support/WindowPicture.h"
 
 using namespace testing_support;
 
 namespace {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quellfix";
+const char kWizardCaption[] = "Quellfix 설치";
+const int kNextButton = 1;
 
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 std::string BuiltProgram() { return BinaryDir() + "\\Quellfix.exe"; }
+std::string SetupPath() { return BinaryDir() + "\\QuellfixSetup.exe"; }
+std::string ServerFolder() { return HttpRoot() + "\\update"; }
 std::string KnownFolder(int csidl) {
     char path[MAX_PATH] = {};
     ::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
@@ -26,24 +36,16 @@ std::string KnownFolder(int csidl) {
 std::string InstallDir() { return KnownFolder(CSIDL_PROGRAM_FILES) + "\\Quellfix"; }
 std::string StartMenuDir() { return KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\Quellfix"; }
 
-// The exit code of process `pid`, still open through a TestProcess.
-long ExitCode(DWORD pid) {
-    DWORD code = STILL_ACTIVE;
-    HANDLE h = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
-    ::GetExitCodeProcess(h, &code);
-    ::CloseHandle(h);
-    return static_cast<long>(code);
-}
 // The exit code of `commandLine`, or -1 when it did not run to its end.
 long RunToEnd(const std::string& commandLine) {
     TestProcess process(commandLine, "");
-    return process.WaitExit(60000) ? ExitCode(process.Pid()) : -1;
+    return process.WaitExit(60000) ? process.ExitCode() : -1;
 }
-long RunSetup() { return RunToEnd("\"" + BinaryDir() + "\\QuellfixSetup.exe\" /S"); }
+long RunSetup(const std::string& arguments = "/S") { return RunToEnd(Quoted(SetupPath()) + " " + arguments); }
 // With _?= the NSIS uninstaller runs in place instead of from a copy in
 // %TEMP%, so it can be waited for.
 long RunUninstaller(const std::string& dir) {
-    return RunToEnd("\"" + dir + "\\uninstall.exe\" /S _?=" + dir);
+    return RunToEnd(Quoted(dir + "\\uninstall.exe") + " /S _?=" + dir);
 }
 
 // A value of the Uninstall entry, "<none>" when there is none.
@@ -76,36 +78,111 @@ bool IsBuiltProgram(const std::string& path) {
     return FileExists(path) && ReadBytes(path) == ReadBytes(BuiltProgram());
 }
 
-// The test starts and ends with no Quellfix installed.
+// Text of a control of another process.
+std::string WindowText(HWND hwnd) {
+    char text[2048] = {};
+    ::SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// A process that `parent` started from a file named `name`; 0 while none.
+DWORD ChildProcess(DWORD parent, const char* name) {
+    DWORD found = 0;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more && !found;
+         more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == parent && ::lstrcmpiA(entry.szExeFile, name) == 0)
+            found = entry.th32ProcessID;
+    }
+    ::CloseHandle(snapshot);
+    return found;
+}
+
+// A process found by the test, ended when the test ends.
+struct Adopted {
+    HANDLE h;
+    explicit Adopted(DWORD pid)
+        : h(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {}
+    ~Adopted() {
+        if (h) ::TerminateProcess(h, 99), ::CloseHandle(h);
+    }
+    bool EndsWithZero(DWORD timeoutMs) const {
+        DWORD code = 1;
+        return h && ::WaitForSingleObject(h, timeoutMs) == WAIT_OBJECT_0 &&
+               ::GetExitCodeProcess(h, &code) && code == 0;
+    }
+};
+
+// A registry string value set while the object lives, then put back.
+struct ValueForTheTest {
+    HKEY key = nullptr;
+    const char* name;
+    char saved[1024] = {};
+    DWORD size = sizeof saved;
+    bool had = false, ok = false;
+    ValueForTheTest(HKEY root, const char* path, const char* valueName, const std::string& value)
+        : name(valueName) {
+        if (::RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                              &key, nullptr) != ERROR_SUCCESS) return;
+        had = ::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &size) == 0;
+        ok = ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    }
+    ~ValueForTheTest() {
+        if (had) ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), size);
+        else ::RegDeleteValueA(key, name);
+        ::RegCloseKey(key);
+    }
+};
+
+// Waits until the wizard's next button reads `label` and can be pressed,
+// keeps a picture of the page when `picture` names one, and presses it.
+bool Advance(HWND wizard, const std::string& label, const char* picture = nullptr,
+             DWORD timeoutMs = 30000) {
+    HWND next = ::GetDlgItem(wizard, kNextButton);
+    if (!WaitFor([&] { return WindowText(next) == label && ::IsWindowEnabled(next); }, timeoutMs))
+        return false;
+    if (picture) SaveWindowPicture(wizard, picture);
+    return ::PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(kNextButton, BN_CLICKED),
+                          reinterpret_cast<LPARAM>(next)) != FALSE;
+}
+
+// Each test starts and ends with no Quellfix installed and nothing published.
 class Setup : public ::testing::Test {
 protected:
     void SetUp() override {
         ::CoInitialize(nullptr);
-        // Under Wine, saving a shortcut starts winemenubuilder, which copies
-        // Start-menu entries into the desktop menus of the host. Off for the
-        // test; Windows ignores the key.
-        MenuBuilder(false);
-        RemoveInstallation();
+        ASSERT_TRUE(FileExists(SetupPath())) << "setup program not built";
+        RemoveInstallation(InstallDir());
+        RemoveInstallation(chosenDir);
     }
     void TearDown() override {
-        RemoveInstallation();
-        MenuBuilder(true);
+        Withdraw();
+        RemoveInstallation(InstallDir());
+        RemoveInstallation(chosenDir);
         ::CoUninitialize();
     }
-    static void MenuBuilder(bool on) {
-        HKEY key = nullptr;
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
-        if (on) ::RegDeleteValueA(key, "winemenubuilder.exe");
-        else ::RegSetValueExA(key, "winemenubuilder.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-        ::RegCloseKey(key);
+    static void Withdraw() {
+        ::DeleteFileA((ServerFolder() + "\\version.inf").c_str());
+        ::DeleteFileA((ServerFolder() + "\\setup.exe").c_str());
+        ::RemoveDirectoryA(ServerFolder().c_str());  // stays while other suites' files are in it
     }
-    static void RemoveInstallation() {
-        if (FileExists(InstallDir() + "\\uninstall.exe")) RunUninstaller(InstallDir());
-        RemoveTree(InstallDir());
+    static void RemoveInstallation(const std::string& dir) {
+        if (FileExists(dir + "\\uninstall.exe")) RunUninstaller(dir);
+        RemoveTree(dir);
         RemoveTree(StartMenuDir());
         ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     }
+
+    // Under Wine, saving a shortcut starts winemenubuilder, which copies
+    // Start-menu entries into the desktop menus of the host. Off for the
+    // test; Windows ignores the key.
+    ValueForTheTest noMenus{HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "winemenubuilder.exe", ""};
+    // A folder the user chose, with a name in Korean and blanks.
+    ScopedTempDir elsewhere{"qf 업데이트 "};
+    std::string chosenDir = elsewhere.File("Quellfix 도구");
 };
 
 TEST_F(Setup, InstallsReplacesARunningOlderVersionAndUninstallsWhatItAndQuellfixMade) {
@@ -133,7 +210,7 @@ TEST_F(Setup, InstallsReplacesARunningOlderVersionAndUninstallsWhatItAndQuellfix
         << "installed Quellfix did not open its main window";
     ASSERT_EQ(RunSetup(), 0);
     ASSERT_TRUE(old.WaitExit(0)) << "setup returned while the old Quellfix still runs";
-    EXPECT_EQ(ExitCode(old.Pid()), 0) << "old Quellfix was ended instead of closed";
+    EXPECT_EQ(old.ExitCode(), 0) << "old Quellfix was ended instead of closed";
     EXPECT_TRUE(IsBuiltProgram(program)) << "program not replaced";
     EXPECT_TRUE(FileExists(dir + "\\quellfix.ini")) << "setup removed the catalog";
 
@@ -150,6 +227,73 @@ TEST_F(Setup, InstallsReplacesARunningOlderVersionAndUninstallsWhatItAndQuellfix
     HKEY key = nullptr;
     EXPECT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key),
               ERROR_FILE_NOT_FOUND) << "the Uninstall entry stayed";
+}
+
+// Yes to the new-version question fetches the setup as update.exe and starts
+// it; the wizard replaces the program where the user had installed it and
+// starts the new one.
+TEST_F(Setup, TheSelfUpdateDeliversTheNewVersionThroughTheWizard) {
+    const std::string& dir = chosenDir;
+    // The older version: installed by the setup where the user chose, its
+    // program told apart from the new one by bytes appended, which Windows
+    // ignores when it runs it. /D= is the last argument and never quoted.
+    RunSetup("/S /D=" + dir);
+    const std::string program = dir + "\\Quellfix.exe";
+    const std::string newProgram = ReadBytes(BinaryDir() + "\\Quellfix.exe");
+    ASSERT_TRUE(FileExists(program)) << "installing the older version failed";
+    ASSERT_TRUE(WriteBytes(program, newProgram + std::string(512, 'Z')));
+    // The server announces 2.001, newer than this build's 2.000, and serves its setup.
+    ::CreateDirectoryA(ServerFolder().c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(ServerFolder() + "\\version.inf", "2.001\r\n"));
+    ASSERT_TRUE(::CopyFileA(SetupPath().c_str(), (ServerFolder() + "\\setup.exe").c_str(), FALSE));
+    // The shell's http handler is the recorder fixture, which writes down what
+    // it opens: Wine would hand the home page to the desktop's browser.
+    ScopedTempDir recorder("qf home page ");
+    const std::string opened = recorder.File("opened.txt");
+    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\tests\\open_recorder.exe").c_str(),
+                            recorder.File("open_recorder.exe").c_str(), FALSE));
+    ValueForTheTest handler(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr,
+                            Quoted(recorder.File("open_recorder.exe")) + " \"%1\"");
+    ASSERT_TRUE(handler.ok);
+
+    TestProcess app(Quoted(program), dir);
+    ASSERT_TRUE(app.Started());
+    BoxSequence ask("Quellfix", {IDYES}, 30000, app.Pid());
+    EXPECT_EQ(ask.Wait(), std::vector<std::string>{"이 프로그램이 업데이트 되었습니다. 다운로드 받으시겠습니까?"});
+    DWORD setupPid = 0;
+    ASSERT_TRUE(WaitFor([&] { return (setupPid = ChildProcess(app.Pid(), "update.exe")) != 0; }, 60000))
+        << "Quellfix started no update.exe";
+    Adopted setup(setupPid);
+    EXPECT_TRUE(app.WaitExit(30000)) << "Quellfix still runs after starting the setup";
+    EXPECT_EQ(ReadBytes(dir + "\\update.exe"), ReadBytes(SetupPath()));
+    EXPECT_TRUE(WaitFor([&] { return FileExists(opened); }, 20000));
+    EXPECT_EQ(ReadBytes(opened), "started\r\n" + std::string(kHomePage) + "\r\n");
+    // The new program is this build, 2.000: it must not be offered 2.001 again.
+    Withdraw();
+
+    // Welcome, the folder page (the old one offered), install, finish.
+    HWND wizard = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (wizard = FindProcessDialog(setupPid, kWizardCaption)) != nullptr; },
+                        30000)) << "the setup showed no wizard";
+    ASSERT_TRUE(Advance(wizard, "다음 >")) << "no welcome page";
+    ASSERT_TRUE(Advance(wizard, "설치", "self_update_setup_folder")) << "no folder page";
+    ASSERT_TRUE(Advance(wizard, "마침", "self_update_setup_finish", 60000)) << "the installation did not finish";
+    ASSERT_TRUE(setup.EndsWithZero(30000)) << "the setup failed or still runs after its last page";
+
+    // The new program in the old one's place, registered there, and started.
+    EXPECT_TRUE(ReadBytes(program) == newProgram) << "the old program was not replaced";
+    EXPECT_EQ(RegistryText("DisplayName"), "Quellfix");
+    EXPECT_EQ(RegistryText("InstallLocation"), dir);
+    EXPECT_EQ(RegistryText("UninstallString"), Quoted(dir + "\\uninstall.exe"));
+    EXPECT_TRUE(FileExists(dir + "\\uninstall.exe"));
+
+    // With no catalog on the server, it says so.
+    DWORD newPid = 0;
+    ASSERT_TRUE(WaitFor([&] { return (newPid = ChildProcess(setupPid, "Quellfix.exe")) != 0; }, 30000))
+        << "the finish page started no Quellfix";
+    Adopted started(newPid);
+    BoxSequence failed(MainWindowCaption(), {IDOK}, 30000, newPid);
+    EXPECT_EQ(failed.Wait(), std::vector<std::string>{"업데이트 목록 파일을 다운로드 받는데 실패하였습니다"});
 }
 
 }  // namespace
