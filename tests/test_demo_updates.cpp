@@ -8,72 +8,47 @@
 
 #include <algorithm>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include "core/Applicability.h"
 #include "catalog/Catalog.h"
+#include "core/Applicability.h"
+#include "core/InstalledNames.h"
 #include "inventory/InstalledUpdates.h"
+#include "registry/RegistryKey.h"
+#include "run/Installer.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
 
 namespace {
 
-std::string Files() { return BinaryDir() + "\\server-root\\update\\files\\"; }
+struct Entry {
+    std::string catalog, filename;
+    int number;
+};
 
-long RunToEnd(const std::string& commandLine) {
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &pi)) {
-        return -1;
-    }
-    DWORD code = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) {
-        ::GetExitCodeProcess(pi.hProcess, &code);
-    } else {
-        ::TerminateProcess(pi.hProcess, 1);
-    }
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return static_cast<long>(code);
-}
-
-// Whether Quellfix takes entry `number` of `catalog` as installed now: its
-// REGKEY probes only, every other condition met.
-bool Installed(const std::string& catalog, int number) {
+// Whether Quellfix takes the entry as installed now: its REGKEY probes only,
+// every other condition met.
+bool Installed(const Entry& entry) {
     std::vector<std::string> names;
     CollectInstalledUpdates(names);
     InstalledProbes probes;
     probes.registryKey = [](RegistryRoot, const std::string& subKey) {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        ::RegCloseKey(key);
-        return true;
+        int needsRepair = 0;
+        return ProbeRegistryKey(HKEY_LOCAL_MACHINE, subKey, needsRepair) != FALSE;
     };
     probes.installedName = [&](const std::string& name) { return IsNameInstalled(names, name); };
     auto key = [&](const char* name, const char* fallback) {
         return std::string(name).rfind("REGKEY", 0) == 0
-                   ? ReadCatalogValue(catalog, EntrySection(number), name, fallback)
+                   ? ReadCatalogValue(entry.catalog, EntrySection(entry.number), name, fallback)
                    : std::string(fallback);
     };
     SystemProfile profile;
     profile.ieVersion = 99;
     UpdateItem item;
-    return EvaluateEntry(number, key, profile, probes, item) && item.installed;
+    return EvaluateEntry(entry.number, key, profile, probes, item) && item.installed;
 }
 
 TEST(DemoInstallers, RecordThemselvesWhereTheCatalogsLook) {
-    // The catalog entries, by the installer file they download.
-    struct Entry {
-        std::string catalog, filename;
-        int number;
-    };
     std::vector<Entry> entries;
     const std::string folder = BinaryDir() + "\\server-root\\update\\v2\\";
     WIN32_FIND_DATAA data;
@@ -89,9 +64,8 @@ TEST(DemoInstallers, RecordThemselvesWhereTheCatalogsLook) {
 
     // Lines of installers.txt: KB, kind, the file names of one program.
     std::istringstream lines(ReadBytes(SourceDir() + "\\server\\demo\\installers.txt"));
-    std::string line;
     int installers = 0;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::string kb, kind, file;
         std::vector<std::string> files;
@@ -101,23 +75,19 @@ TEST(DemoInstallers, RecordThemselvesWhereTheCatalogsLook) {
         SCOPED_TRACE(kb);
         ++installers;
         std::vector<const Entry*> listing;
-        for (const Entry& entry : entries) {
-            if (std::find(files.begin(), files.end(), entry.filename) != files.end())
-                listing.push_back(&entry);
-        }
+        for (const Entry& entry : entries)
+            if (std::find(files.begin(), files.end(), entry.filename) != files.end()) listing.push_back(&entry);
         EXPECT_FALSE(listing.empty()) << "built but listed in no catalog";
-        const std::string program = "\"" + Files() + files[0] + "\"";
+        const std::string program = "\"" + BinaryDir() + "\\server-root\\update\\files\\" + files[0] + "\" ";
         for (const char* action : {"/quiet /norestart", "/uninstall"}) {
             bool installing = action[1] == 'q';
-            for (const Entry* entry : listing) {
-                EXPECT_NE(Installed(entry->catalog, entry->number), installing)
-                    << entry->catalog << " [" << entry->number << "] before " << action;
-            }
-            ASSERT_EQ(RunToEnd(program + " " + action), 0);
-            for (const Entry* entry : listing) {
-                EXPECT_EQ(Installed(entry->catalog, entry->number), installing)
-                    << entry->catalog << " [" << entry->number << "] after " << action;
-            }
+            for (const Entry* entry : listing)
+                EXPECT_NE(Installed(*entry), installing) << entry->catalog << " [" << entry->number << "] before " << action;
+            RunResult run = RunAndWait(program + action);
+            ASSERT_TRUE(run.started);
+            ASSERT_EQ(run.exitCode, 0u);
+            for (const Entry* entry : listing)
+                EXPECT_EQ(Installed(*entry), installing) << entry->catalog << " [" << entry->number << "] after " << action;
         }
     }
     EXPECT_GT(installers, 0);

@@ -28,8 +28,8 @@ TEST(OsIdentificationLive, NamesEachSystemWineEmulates) {
     const char* unsupported = "This program does not support this version of Windows.";
     // A 64-bit build sees the 64-bit editions Wine reports to 64-bit processes.
     const bool kWide = sizeof(void*) == 8;
-    const char* kBits = kWide ? "64" : "32";
-    struct {
+    const std::string bits = kWide ? "64" : "32";
+    const struct {
         const char* version;
         std::vector<std::string> lines;
     } cases[] = {
@@ -37,16 +37,12 @@ TEST(OsIdentificationLive, NamesEachSystemWineEmulates) {
         {"winme", {"Microsoft Windows Millennium Edition", "2", "32", "0", "0", "0"}},
         {"win2k", {"Microsoft Windows 2000 Professional Service Pack 4 (build 2195)", "3", "32", "4", "0", "1"}},
         {"winxp", {"Microsoft Windows XP Professional Service Pack 3 (build 2600)", "4", "32", "3", "0", "1"}},
-        {"win2003", {kWide ? "Microsoft Windows Server 2003, Standard x64 Edition Service Pack 2 (build 3790)"
-                              : "Microsoft Windows Server 2003, Standard Edition Service Pack 2 (build 3790)",
-                     "5", "32", "2", "0", "1"}},
+        {"win2003", {std::string("Microsoft Windows Server 2003, Standard ") + (kWide ? "x64 " : "") +
+                         "Edition Service Pack 2 (build 3790)", "5", "32", "2", "0", "1"}},
         // Wine answers GetProductInfo with 28, which has no edition text.
-        {"vista", {kWide ? "Microsoft Windows Vista , 64-bit Service Pack 2 (build 6002)"
-                            : "Microsoft Windows Vista , 32-bit Service Pack 2 (build 6002)",
-                   "6", kBits, "2", "0", "1"}},
-        {"win2008", {kWide ? "Microsoft Windows Server 2008 Standard Edition, 64-bit Service Pack 2 (build 6002)"
-                              : "Microsoft Windows Server 2008 Standard Edition, 32-bit Service Pack 2 (build 6002)",
-                     "7", kBits, "2", "0", "1"}},
+        {"vista", {"Microsoft Windows Vista , " + bits + "-bit Service Pack 2 (build 6002)", "6", bits, "2", "0", "1"}},
+        {"win2008", {"Microsoft Windows Server 2008 Standard Edition, " + bits + "-bit Service Pack 2 (build 6002)", "7",
+                     bits, "2", "0", "1"}},
         {"win7", {"Microsoft  Service Pack 1 (build 7601)", "0", "32", "1", "0", "1"}},
         // The message once for the identification, once for IsWindows98.
         {"nt40", {unsupported, unsupported, "", "0", "32", "0", "0", "1"}},

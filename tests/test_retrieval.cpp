@@ -1,13 +1,12 @@
-// Catalog retrieval against the test HTTP server: the address for a system,
-// a catalog put in place, refused answers leaving the local catalog as it
-// was, and the retrieval at the main window's start.
+// Catalog retrieval against the test HTTP server: the catalog for a system
+// put in place, refused answers leaving the local catalog as it was, and the
+// retrieval at the main window's start.
 #include <gtest/gtest.h>
 
 #include "app/Config.h"
 #include "app/Globals.h"
 #include "app/MainDlg.h"
 #include "catalog/Retrieval.h"
-#include "inventory/Detection.h"
 #include "resource.h"
 #include "support/RunFixtures.h"
 #include "support/TestSupport.h"
@@ -24,9 +23,8 @@ protected:
     void SetUp() override {
         static int n = 0;
         prefix = "rt" + std::to_string(::GetTickCount()) + "_" + std::to_string(++n);
-        ASSERT_TRUE(::CreateDirectoryA((HttpRoot() + "\\" + prefix).c_str(), nullptr));
-        ::CreateDirectoryA((HttpRoot() + "\\" + prefix + "\\update").c_str(), nullptr);
-        ::CreateDirectoryA((HttpRoot() + "\\" + prefix + "\\update\\v2").c_str(), nullptr);
+        for (const char* folder : {"", "\\update", "\\update\\v2"})
+            ASSERT_TRUE(::CreateDirectoryA((HttpRoot() + "\\" + prefix + folder).c_str(), nullptr));
         base = HttpUrl(prefix + "/");
         g_strProgramDir = dir.Path();
         ASSERT_TRUE(WriteBytes(path, kOldCatalog));
@@ -36,80 +34,58 @@ protected:
     }
     void TearDown() override {
         RemoveTree(HttpRoot() + "\\" + prefix);
+        ::DeleteFileA(rules.c_str());
         g_strProgramDir = saved;
         g_bDebug = 0;
     }
-    void Publish(const std::string& name, const std::string& text) {
-        ASSERT_TRUE(WriteBytes(HttpRoot() + "\\" + prefix + "\\update\\v2\\" + name, text));
-    }
-    std::string LastRequest() const {
-        std::string last;
-        for (const std::string& line : HttpRequests())
-            if (line.find("/" + prefix + "/") != std::string::npos) last = line;
-        return last;
+    void Publish(const std::string& text) {
+        ASSERT_TRUE(WriteBytes(HttpRoot() + "\\" + prefix + "\\update\\v2\\6_64_18.ini", text));
     }
 
     ScopedTempDir dir{"qf rt "};
     std::string prefix, base, path = dir.File("quellfix.ini"), saved = g_strProgramDir;
+    const std::string rules = HttpRoot() + "\\.rules.json";
     const std::string caption = std::string("Quellfix 2.0 - ") + kHomePage;
     SystemProfile profile;
 };
 
+// A Korean 64-bit Vista asks for 6_64_18.ini; a catalog for another
+// language carries the mark too and is taken.
 TEST_F(Retrieval, PutsTheCatalogForThisSystemInPlaceAndKeepsTheCopy) {
-    const std::string fresh = "[INFO]\r\nCOUNT=2\r\nLANGUAGE=18\r\n[1]\r\nTITLE=새 목록\r\n";
-    Publish("6_64_18.ini", fresh);
-    EXPECT_NE(RetrieveCatalog(path, profile, base), 0);
-    EXPECT_EQ(LastRequest(), "GET /" + prefix + "/update/v2/6_64_18.ini");
-    EXPECT_EQ(ReadBytes(path), fresh);
-    EXPECT_EQ(ReadBytes(path + ".new"), fresh);
-
-    // The system as Wine reports it; a catalog for another language is taken.
-    SystemProfile live;
-    RunInventory(live);
-    const std::string name = CatalogFileName(live);
-    EXPECT_EQ(name, std::to_string(live.osCode) + "_" + std::to_string(live.osBits) + "_" +
-                        std::to_string(live.languageId & 0x3FF) + ".ini");
-    Publish(name, "[INFO]\r\nLANGUAGE=9\r\n");
-    EXPECT_NE(RetrieveCatalog(path, live, base), 0);
-    EXPECT_EQ(LastRequest(), "GET /" + prefix + "/update/v2/" + name);
-    EXPECT_EQ(ReadBytes(path), "[INFO]\r\nLANGUAGE=9\r\n");
-}
-
-struct RefusedCase {
-    const char* name;
-    const char* published;  // nullptr: no file (404)
-    const char* rule;       // the server's rule for the request, or nullptr
-};
-
-class Refused : public Retrieval, public ::testing::WithParamInterface<RefusedCase> {};
-
-TEST_P(Refused, LeavesTheLocalCatalogAlone) {
-    const RefusedCase& c = GetParam();
-    if (c.published) Publish("6_64_18.ini", c.published);
-    if (c.rule) {
-        ASSERT_TRUE(WriteBytes(HttpRoot() + "\\.rules.json",
-                               "{\"/" + prefix + "/update/v2/6_64_18.ini\": " + c.rule + "}"));
+    for (const std::string fresh : {"[INFO]\r\nCOUNT=2\r\nLANGUAGE=18\r\n[1]\r\nTITLE=새 목록\r\n", "[INFO]\r\nLANGUAGE=9\r\n"}) {
+        Publish(fresh);
+        EXPECT_NE(RetrieveCatalog(path, profile, base), 0);
+        EXPECT_EQ(ReadBytes(path), fresh);
+        EXPECT_EQ(ReadBytes(path + ".new"), fresh);
     }
-    if (std::string(c.name) == "server_down")
-        base = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/";
-    int result = RetrieveCatalog(path, profile, base);
-    ::DeleteFileA((HttpRoot() + "\\.rules.json").c_str());
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(ReadBytes(path), kOldCatalog);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, Refused,
-    ::testing::Values(RefusedCase{"not_found", nullptr, nullptr},
-                      RefusedCase{"server_down", nullptr, nullptr},
-                      RefusedCase{"no_info_section", "<html><body>hello</body></html>", nullptr},
-                      RefusedCase{"no_language_key", "[INFO]\r\nCOUNT=3\r\n", nullptr},
-                      RefusedCase{"language_error", "[INFO]\r\nLANGUAGE=ERROR\r\n", nullptr},
-                      RefusedCase{"language_error_lower", "[INFO]\r\nLANGUAGE=error\r\n", nullptr},
-                      RefusedCase{"server_error_page", "[INFO]\r\nLANGUAGE=18\r\n", "{\"status\": 500}"},
-                      RefusedCase{"cut_short", "[INFO]\r\nLANGUAGE=18\r\n[1]\r\nTITLE=x\r\n",
-                                  "{\"drop\": 20}"}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+TEST_F(Retrieval, RefusedAnswersLeaveTheLocalCatalogAlone) {
+    const struct {
+        const char* name;
+        const char* published;  // nullptr: no file (404)
+        const char* rule;       // the server's rule for the request, or nullptr
+    } cases[] = {{"not_found", nullptr, nullptr},
+                 {"server_down", nullptr, nullptr},
+                 {"no_info_section", "<html><body>hello</body></html>", nullptr},
+                 {"no_language_key", "[INFO]\r\nCOUNT=3\r\n", nullptr},
+                 {"language_error", "[INFO]\r\nLANGUAGE=error\r\n", nullptr},
+                 {"server_error_page", "[INFO]\r\nLANGUAGE=18\r\n", "{\"status\": 500}"},
+                 {"cut_short", "[INFO]\r\nLANGUAGE=18\r\n[1]\r\nTITLE=x\r\n", "{\"drop\": 20}"}};
+    for (const auto& c : cases) {
+        ::DeleteFileA((HttpRoot() + "\\" + prefix + "\\update\\v2\\6_64_18.ini").c_str());
+        if (c.published) Publish(c.published);
+        ::DeleteFileA(rules.c_str());
+        if (c.rule) {
+            ASSERT_TRUE(WriteBytes(rules, "{\"/" + prefix + "/update/v2/6_64_18.ini\": " + c.rule + "}"));
+        }
+        std::string server = std::string(c.name) == "server_down"
+                                 ? "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/"
+                                 : base;
+        EXPECT_EQ(RetrieveCatalog(path, profile, server), 0) << c.name;
+        EXPECT_EQ(ReadBytes(path), kOldCatalog) << c.name;
+    }
+}
 
 // The main window started with the program's own server, which has no
 // catalog for this system.

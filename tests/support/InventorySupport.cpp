@@ -6,6 +6,10 @@
 
 #include "support/TestSupport.h"
 
+// Declared by the headers for Vista and later only; Wine has it for every
+// version it emulates.
+extern "C" __declspec(dllimport) LONG WINAPI RegCopyTreeA(HKEY source, LPCSTR subKey, HKEY destination);
+
 namespace testing_support {
 
 RegValue SzValue(const std::string& text) { return RegValue{REG_SZ, text + std::string(1, '\0')}; }
@@ -80,44 +84,30 @@ bool DeleteKeyTree(HKEY root, const std::string& path) {
     return !KeyExists(root, path);
 }
 
-struct RegistryBackup::Node {
-    std::vector<std::pair<std::string, RegValue>> values;
-    std::vector<std::pair<std::string, std::unique_ptr<Node>>> children;
-};
-
 namespace {
 
-std::unique_ptr<RegistryBackup::Node> SaveTree(HKEY root, const std::string& path) {
-    Key key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key.h) != ERROR_SUCCESS) return nullptr;
-    std::unique_ptr<RegistryBackup::Node> node(new RegistryBackup::Node);
-    DWORD longestName = 0, longestData = 0;
-    ::RegQueryInfoKeyA(key.h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                       &longestData, nullptr, nullptr);
-    std::string name(2 * longestName + 2, '\0'), data(longestData + 1, '\0');
-    DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
-    for (DWORD i = 0; ::RegEnumValueA(key.h, i, &name[0], &nameLength, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(&data[0]), &dataLength) == ERROR_SUCCESS;
-         ++i, nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size())) {
-        node->values.emplace_back(name.substr(0, nameLength), RegValue{type, data.substr(0, dataLength)});
-    }
-    for (const std::string& child : SubKeyNames(key.h)) {
-        if (auto saved = SaveTree(root, path + "\\" + child)) node->children.emplace_back(child, std::move(saved));
-    }
-    return node;
-}
+const char kBackups[] = "Software\\QuellfixTestBackup";
 
-void RestoreTree(HKEY root, const std::string& path, const RegistryBackup::Node& node) {
-    PlantKey(root, path);
-    for (const auto& value : node.values) PlantValue(root, path, value.first, value.second);
-    for (const auto& child : node.children) RestoreTree(root, path + "\\" + child.first, *child.second);
+bool CopyTree(HKEY fromRoot, const std::string& from, HKEY toRoot, const std::string& to) {
+    Key source, target;
+    return ::RegOpenKeyExA(fromRoot, from.c_str(), 0, KEY_READ, &source.h) == ERROR_SUCCESS &&
+           ::RegCreateKeyExA(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target.h, nullptr) ==
+               ERROR_SUCCESS &&
+           ::RegCopyTreeA(source.h, nullptr, target.h) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
-RegistryBackup::RegistryBackup(HKEY root, std::string path)
-    : m_root(root), m_path(std::move(path)), m_saved(SaveTree(m_root, m_path)), m_missingFrom(m_path) {
-    for (auto slash = m_path.find('\\'); !m_saved && slash != std::string::npos; slash = m_path.find('\\', slash + 1)) {
+RegistryBackup::RegistryBackup(HKEY root, std::string path) : m_root(root), m_path(std::move(path)) {
+    static int counter = 0;
+    const std::string copy =
+        std::string(kBackups) + "\\" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    if (KeyExists(m_root, m_path)) {
+        if (CopyTree(m_root, m_path, HKEY_CURRENT_USER, copy)) m_copy = copy;
+        return;
+    }
+    m_missingFrom = m_path;
+    for (auto slash = m_path.find('\\'); slash != std::string::npos; slash = m_path.find('\\', slash + 1)) {
         if (!KeyExists(m_root, m_path.substr(0, slash))) {
             m_missingFrom = m_path.substr(0, slash);
             break;
@@ -127,23 +117,13 @@ RegistryBackup::RegistryBackup(HKEY root, std::string path)
 
 RegistryBackup::~RegistryBackup() {
     DeleteKeyTree(m_root, m_path);
-    if (m_saved) {
-        RestoreTree(m_root, m_path, *m_saved);
-    } else {
+    if (!m_copy.empty()) {
+        CopyTree(HKEY_CURRENT_USER, m_copy, m_root, m_path);
+        DeleteKeyTree(HKEY_CURRENT_USER, m_copy);
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, kBackups);  // goes once empty
+    } else if (!m_missingFrom.empty()) {
         DeleteKeyTree(m_root, m_missingFrom);
     }
-}
-
-TestKeyTree::TestKeyTree(const std::string& name) : m_path("Software\\QuellfixTest\\" + name) {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, m_path);
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_handle,
-                      nullptr);
-}
-
-TestKeyTree::~TestKeyTree() {
-    if (m_handle) ::RegCloseKey(m_handle);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, m_path);
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\QuellfixTest");  // goes once empty
 }
 
 std::string KeySecurity(HKEY root, const std::string& path, SECURITY_INFORMATION info) {

@@ -2,7 +2,6 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,28 +29,12 @@ public:
     ~RegistryBackup();
     RegistryBackup(const RegistryBackup&) = delete;
     RegistryBackup& operator=(const RegistryBackup&) = delete;
-    struct Node;
 
 private:
     HKEY m_root;
     std::string m_path;
-    std::unique_ptr<Node> m_saved;
+    std::string m_copy;  // under HKCU, while the key existed
     std::string m_missingFrom;
-};
-
-// HKLM\Software\QuellfixTest\<name>, created fresh and removed at the end.
-class TestKeyTree {
-public:
-    explicit TestKeyTree(const std::string& name);
-    ~TestKeyTree();
-    TestKeyTree(const TestKeyTree&) = delete;
-    TestKeyTree& operator=(const TestKeyTree&) = delete;
-    std::string Child(const std::string& relative) const { return m_path + "\\" + relative; }
-    HKEY Handle() const { return m_handle; }
-
-private:
-    std::string m_path;
-    HKEY m_handle = nullptr;
 };
 
 // A key's self-relative security descriptor (DACL part by default); empty
