@@ -1,5 +1,7 @@
 // Process-wide values written once at start-up and read everywhere after:
 // the program directory and the debug switch.
+//
+// Layer: app/ (start-up, main window, start command) may use every folder below it.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,6 +1,8 @@
 // Reading the update catalog: an INI file beside the program, in CP949,
 // read value by value through the Windows profile-string reader. Nothing is
 // cached, so a catalog replaced on disk takes effect at the next read.
+//
+// Layer: catalog/ may use net (the download), trust, registry and core; no window code.
 #pragma once
 #include <windows.h>
 

@@ -1,6 +1,8 @@
 // The command line of quellfix-check: "check" lists what is wrong with
 // catalogs, "explain" tells why each entry of a catalog shows on one PC or
 // not. Kept apart from main() so that the tests run the very same command.
+//
+// Layer: checker/ (built natively only) may use core; nothing of the Windows side.
 #pragma once
 #include <iosfwd>
 #include <string>

@@ -1,6 +1,8 @@
 // Portable text reading shared by every reader of catalog, server and
 // version-resource text: numbers, and names compared in any letter case. One digit scanner underlies them all; they differ
 // only in what they skip first and whether a sign counts.
+//
+// Layer: core/ uses the C++ standard library only: no Windows header, nothing else of the program.
 #pragma once
 #include <string>
 

@@ -2,6 +2,8 @@
 // shows on a click, and the two commands that show an update's details and
 // its web page from the catalog. Checking and unchecking the row are the
 // main window's own business; their identifiers live here with the menu.
+//
+// Layer: details/ may use catalog, ui and core; never app or run.
 #pragma once
 #include <windows.h>
 

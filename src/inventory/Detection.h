@@ -6,6 +6,8 @@
 // Every detection runs once at start and writes its own fields of the
 // SystemProfile. None reports an error: whatever cannot be read gives the
 // field's value for "absent or unknown".
+//
+// Layer: inventory/ may use registry and core; no window code.
 #pragma once
 #include <string>
 #include <vector>

@@ -7,6 +7,8 @@
 // A reply whose HTTP status is outside 200-299 is never taken for the
 // resource: the error page of a server is not an installer, a length or a
 // version line.
+//
+// Layer: net/ may use trust, ui, registry and core; never catalog, app or run.
 #pragma once
 #include <windows.h>
 

@@ -8,6 +8,8 @@
 // or destroyed. When even the repaired key refuses full access (a key owned
 // by another account that administrators may only read), it is opened for
 // reading, which serves every read and enumeration this program makes.
+//
+// Layer: registry/ uses Win32 only: nothing else of the program.
 #pragma once
 #include <windows.h>
 

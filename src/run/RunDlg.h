@@ -7,6 +7,8 @@
 // never touch a control: they report with the private messages, sent
 // synchronously, and the window's own handling decides what comes next. The
 // window joins every worker before it is destroyed.
+//
+// Layer: run/ may use net, inventory, trust, ui, registry and core; never app.
 #pragma once
 #include <windows.h>
 

@@ -3,6 +3,8 @@
 // bytes `openssl dgst -sha256 -sign` writes) made with the build's trust
 // key. Every failure, including a system whose CryptoAPI has no SHA-256
 // (older than Windows XP SP3), counts as "does not verify".
+//
+// Layer: trust/ may use registry and core; no window code.
 #pragma once
 #include <windows.h>
 

@@ -5,6 +5,8 @@
 // Dialogs run modally (DoModal) in the program. Tests and hosts may also
 // create them modeless (Create) and drive them with messages; EndDialog then
 // records the result and destroys the window.
+//
+// Layer: ui/ uses Win32 only: nothing else of the program.
 #pragma once
 #include <windows.h>
 
