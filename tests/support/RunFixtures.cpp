@@ -6,8 +6,6 @@
 
 #include <sstream>
 
-#include "ui/Messages.h"
-
 namespace testing_support {
 
 namespace {
@@ -34,12 +32,6 @@ void DeleteUninstallKey(const std::string& name) {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kUninstallRoot + name).c_str());
 }
 
-FakeRecord::FakeRecord() : m_dir("qfrec"), m_path(m_dir.File("record.txt")) {
-    ::SetEnvironmentVariableA("QUELLFIX_FAKE_RECORD", m_path.c_str());
-}
-
-FakeRecord::~FakeRecord() { ::SetEnvironmentVariableA("QUELLFIX_FAKE_RECORD", nullptr); }
-
 std::vector<std::string> FakeRecord::Lines() const {
     std::vector<std::string> lines;
     std::istringstream in(ReadBytes(m_path));
@@ -51,21 +43,17 @@ std::vector<std::string> FakeRecord::Lines() const {
 int UnusedLoopbackPort() {
     WSADATA wsa;
     if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 0;
-    int port = 0;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s != INVALID_SOCKET) {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
-        int size = sizeof address;
-        if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-            port = ntohs(address.sin_port);
-        ::closesocket(s);
-    }
+    const bool bound = s != INVALID_SOCKET &&
+                       ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    if (s != INVALID_SOCKET) ::closesocket(s);
     ::WSACleanup();
-    return port;
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 WindowThread::WindowThread(std::string title, Handler handler)
@@ -76,17 +64,12 @@ WindowThread::WindowThread(std::string title, Handler handler)
 }
 
 WindowThread::~WindowThread() {
-    Close();
+    if (m_thread) {
+        if (m_hwnd) ::PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        ::WaitForSingleObject(m_thread, INFINITE);
+        ::CloseHandle(m_thread);
+    }
     if (m_ready) ::CloseHandle(m_ready);
-}
-
-void WindowThread::Close() {
-    if (!m_thread) return;
-    if (m_hwnd) ::PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
-    ::WaitForSingleObject(m_thread, INFINITE);
-    ::CloseHandle(m_thread);
-    m_thread = nullptr;
-    m_hwnd = nullptr;
 }
 
 DWORD WINAPI WindowThread::Run(void* raw) {
@@ -133,22 +116,10 @@ NotifyRecorder::NotifyRecorder()
                    return true;
                }) {}
 
-std::vector<NotifyRecorder::Event> NotifyRecorder::Events() const {
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_events;
-}
-
-std::vector<LPARAM> NotifyRecorder::Progress() const {
+std::vector<LPARAM> NotifyRecorder::Values(UINT msg) const {
     std::vector<LPARAM> values;
     for (const Event& e : Events())
-        if (e.msg == WM_DOWNLOAD_PROGRESS) values.push_back(e.lParam);
-    return values;
-}
-
-std::vector<LPARAM> NotifyRecorder::Done() const {
-    std::vector<LPARAM> values;
-    for (const Event& e : Events())
-        if (e.msg == WM_DOWNLOAD_DONE) values.push_back(e.lParam);
+        if (e.msg == msg) values.push_back(e.lParam);
     return values;
 }
 

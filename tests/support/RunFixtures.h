@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "ui/Messages.h"
 
 namespace testing_support {
 
@@ -28,16 +29,14 @@ void DeleteUninstallKey(const std::string& name);
 // started meanwhile.
 class FakeRecord {
 public:
-    FakeRecord();
-    ~FakeRecord();
-    FakeRecord(const FakeRecord&) = delete;
-    FakeRecord& operator=(const FakeRecord&) = delete;
+    FakeRecord() { ::SetEnvironmentVariableA("QUELLFIX_FAKE_RECORD", m_path.c_str()); }
+    ~FakeRecord() { ::SetEnvironmentVariableA("QUELLFIX_FAKE_RECORD", nullptr); }
     // The command lines recorded so far, one per start.
     std::vector<std::string> Lines() const;
 
 private:
-    ScopedTempDir m_dir;
-    std::string m_path;
+    ScopedTempDir m_dir{"qfrec"};
+    std::string m_path = m_dir.File("record.txt");
 };
 
 // A loopback port on which nothing listens: bound once by Winsock to learn
@@ -55,8 +54,6 @@ public:
     WindowThread(const WindowThread&) = delete;
     WindowThread& operator=(const WindowThread&) = delete;
     HWND Hwnd() const { return m_hwnd; }
-    // Closes the window and waits for its thread; done by the destructor too.
-    void Close();
 
 private:
     static DWORD WINAPI Run(void* self);
@@ -78,11 +75,15 @@ public:
     };
     NotifyRecorder();
     HWND Hwnd() const { return m_window.Hwnd(); }
-    std::vector<Event> Events() const;
-    std::vector<LPARAM> Progress() const;  // lParams of WM_DOWNLOAD_PROGRESS
-    std::vector<LPARAM> Done() const;      // lParams of WM_DOWNLOAD_DONE
+    std::vector<Event> Events() const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_events;
+    }
+    std::vector<LPARAM> Progress() const { return Values(WM_DOWNLOAD_PROGRESS); }
+    std::vector<LPARAM> Done() const { return Values(WM_DOWNLOAD_DONE); }
 
 private:
+    std::vector<LPARAM> Values(UINT msg) const;
     mutable std::mutex m_lock;
     std::vector<Event> m_events;
     WindowThread m_window;  // last: its thread stops before the records go
