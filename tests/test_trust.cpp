@@ -4,21 +4,16 @@
 // file names that would leave UPDATES refused before any request.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <cstdio>
 
 #include "app/Globals.h"
 #include "catalog/Retrieval.h"
 #include "core/Trust.h"
-#include "inventory/Detection.h"
 #include "net/Download.h"
 #include "net/SelfUpdate.h"
 #include "registry/Handles.h"
-#include "resource.h"
-#include "run/RunDlg.h"
 #include "support/RunFixtures.h"
-#include "support/WindowDriving.h"
 #include "trust/Verify.h"
-#include "ui/Controls.h"
 #include "ui/Dialog.h"
 
 using namespace testing_support;
@@ -35,21 +30,17 @@ void Sign(const std::string& relative, const std::string& key = "trust") {
         << relative;
 }
 
-std::string Hex(const Sha256Digest& digest) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char b : digest) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 15];
-    }
-    return text;
-}
-
 std::string DigestOf(const std::string& path) {
     KernelHandle file(OpenDenyingWriters(path));
     Sha256Digest digest{};
     EXPECT_TRUE(HashFile(file.Get(), digest)) << path;
-    return Hex(digest);
+    std::string hex;
+    char two[3];
+    for (unsigned char b : digest) {
+        std::snprintf(two, sizeof two, "%02x", b);
+        hex += two;
+    }
+    return hex;
 }
 
 TEST(SignedBuild, CarriesTheTestKey) { EXPECT_TRUE(SignedBuild()); }
@@ -118,89 +109,41 @@ TEST_F(SignedCatalog, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
     EXPECT_FALSE(FileExists(local + ".new.sig"));
 }
 
-// The run window of a signed build with pinned installers.
-class PinnedRun : public ::testing::Test {
-protected:
-    void SetUp() override { ::CreateDirectoryA(updates.c_str(), nullptr); }
-    void TearDown() override { run.reset(); }
-    // `name` is the catalog's FILENAME; empty: the file's own name.
-    void Add(const std::string& title, const std::string& file, const std::string& sha256,
-             const std::string& name = "") {
-        run->m_arrTitles.push_back(title);
-        run->m_arrUrls.push_back(HttpUrl(file));
-        run->m_arrPaths.push_back(UpdateFilePath(updates, name.empty() ? file : name));
-        run->m_arrCmdLines.push_back("");
-        run->m_arrSha256.push_back(sha256);
-    }
-    void RunToEnd() {
-        hwnd = run->Create(nullptr);
-        ASSERT_NE(hwnd, nullptr);
-        ::ShowWindow(hwnd, SW_SHOW);
-        ::UpdateWindow(hwnd);
-        ASSERT_TRUE(WaitFor([&] { return Control(::GetDlgItem(hwnd, IDCANCEL)).GetText() == "닫기"; },
-                            60000));
-    }
-    std::string Log() const { return Control(::GetDlgItem(hwnd, IDC_RUN_LOG)).GetText(); }
-    int Requests(const std::string& file) const {
-        int n = 0;
-        for (const std::string& line : HttpRequests()) n += line.find("/" + file) != std::string::npos;
-        return n;
-    }
-
-    ProgramFolder program;
-    std::string updates = program.dir.File("UPDATES");
-    FakeRecord record;
-    std::unique_ptr<CRunDlg> run{new CRunDlg};
-    HWND hwnd = nullptr;
-};
-
-TEST_F(PinnedRun, RunsOnlyFilesWithTheirPinnedDigest) {
-    program.Serve("fake_security.exe", "tp_good.exe");
-    program.Serve("fake_security.exe", "tp_stale.exe");
-    program.Serve("fake_security.exe", "tp_wrong.exe");
-    program.Serve("fake_security.exe", "tp_bare.exe");
+// The run window of a signed build runs a file only with the digest its
+// entry pins, checked again before it starts: a local file of the right size
+// but other bytes is fetched again, a wrong one deleted and never run; an
+// entry that pins nothing, or no digest, and a file name that would leave
+// UPDATES make no request at all.
+TEST_F(RunWindowTest, SignedRunsOnlyFilesWithTheirPinnedDigest) {
+    for (const char* name : {"tp_stale.exe", "tp_wrong.exe", "tp_bare.exe", "tp_escape.exe"})
+        program.Serve("fake_security.exe", name);
     program.keys = {"KB990407"};
-    const std::string digest = DigestOf(HttpRoot() + "\\tp_good.exe");
-    // A local file of the right size but other bytes is fetched again.
+    const std::string digest = DigestOf(HttpRoot() + "\\tp_stale.exe");
     std::string tampered = ReadBytes(HttpRoot() + "\\tp_stale.exe");
     tampered[tampered.size() / 2] ^= 0x55;
     ASSERT_TRUE(WriteBytes(updates + "\\tp_stale.exe", tampered));
-
-    Add("good", "tp_good.exe", digest);
     Add("stale", "tp_stale.exe", digest);
     Add("wrong", "tp_wrong.exe", std::string(64, 'a'));
-    Add("bare", "tp_bare.exe", "");
+    Add("bare", "tp_bare.exe");
     Add("malformed", "tp_bare.exe", digest.substr(1));
-    RunToEnd();
+    Add("escape", "tp_escape.exe", digest, "..\\tp_escape.exe");
+    Start();
+    ASSERT_TRUE(WaitFinished());
     const std::string log = Log();
-    EXPECT_NE(log.find("[1/5] good 를 설치하고 있습니다...  설치 완료"), std::string::npos) << log;
-    EXPECT_NE(log.find("[2/5] stale 를 설치하고 있습니다...  설치 완료"), std::string::npos) << log;
+    for (const char* line : {"[1/5] stale 를 설치하고 있습니다...  설치 완료",
+                             "[2/5] wrong 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n",
+                             "[3/5] bare 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n",
+                             "[4/5] malformed 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n",
+                             "[5/5] escape 는 다운로드에 실패하여 설치하지 않습니다."})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    EXPECT_NE(log.find("파일 검증 실패.\r\n\r\n[3/5]"), std::string::npos) << log;
     EXPECT_EQ(ReadBytes(updates + "\\tp_stale.exe"), ReadBytes(HttpRoot() + "\\tp_stale.exe"));
-    EXPECT_NE(log.find("[3/5] wrong 를 다운로드 하고 있습니다.  (파일 크기 : "), std::string::npos);
-    EXPECT_NE(log.find("파일 검증 실패.\r\n\r\n[4/5] bare 를 다운로드 하고 있습니다.  파일 검증 실패.\r\n\r\n"
-                       "[5/5] malformed 를 다운로드 하고 있습니다.  파일 검증 실패.\r\n\r\n"),
-              std::string::npos)
-        << log;
-    for (const char* line : {"[3/5] wrong 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n",
-                             "[4/5] bare 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n",
-                             "[5/5] malformed 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n"})
-        EXPECT_NE(log.find(line), std::string::npos) << line;
     EXPECT_FALSE(FileExists(updates + "\\tp_wrong.exe"));
-    EXPECT_EQ(Requests("tp_bare.exe"), 0);
-    ASSERT_EQ(record.Lines().size(), 2u);
-    EXPECT_NE(record.Lines()[0].find("tp_good.exe"), std::string::npos);
-    EXPECT_NE(record.Lines()[1].find("tp_stale.exe"), std::string::npos);
-}
-
-// A refused name is a failed download: no request, nothing made or run.
-TEST_F(PinnedRun, ARefusedFileNameMakesNoRequestAndRunsNothing) {
-    program.Serve("fake_security.exe", "tp_escape.exe");
-    Add("escape", "tp_escape.exe", DigestOf(HttpRoot() + "\\tp_escape.exe"), "..\\tp_escape.exe");
-    RunToEnd();
-    EXPECT_NE(Log().find("[1/1] escape 는 다운로드에 실패하여 설치하지 않습니다."), std::string::npos);
-    EXPECT_EQ(Requests("tp_escape.exe"), 0);
-    EXPECT_FALSE(FileExists(program.dir.File("tp_escape.exe")));
-    EXPECT_TRUE(record.Lines().empty());
+    EXPECT_EQ(Requests("/tp_bare.exe"), 0);
+    EXPECT_EQ(Requests("/tp_escape.exe"), 0);
+    const std::vector<std::string> lines = record.Lines();
+    ASSERT_EQ(lines.size(), 1u) << "only the file of the pinned digest runs";
+    EXPECT_NE(lines[0].find("tp_stale.exe"), std::string::npos);
 }
 
 // The self-update of a signed build starts only a setup signed with the key.

@@ -1,4 +1,4 @@
-// Helpers of the download, installer and diagnostic-output suites (see
+// Helpers of the download, installer, run and diagnostic-output suites (see
 // RunFixtures.h).
 #include "support/RunFixtures.h"
 
@@ -30,6 +30,12 @@ bool UninstallKeyExists(const std::string& name) {
 
 void DeleteUninstallKey(const std::string& name) {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kUninstallRoot + name).c_str());
+}
+
+int Requests(const std::string& part) {
+    int n = 0;
+    for (const std::string& line : HttpRequests()) n += line.find(part) != std::string::npos;
+    return n;
 }
 
 std::vector<std::string> FakeRecord::Lines() const {

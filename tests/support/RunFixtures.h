@@ -1,16 +1,25 @@
-// Helpers of the download, installer and diagnostic-output suites: fixture
-// files, the fake installers' record file and Uninstall keys, a loopback port
-// with nothing behind it, and windows on threads of their own that record
-// the messages they are sent.
+// Helpers of the download, installer, run and diagnostic-output suites:
+// fixture files, the fake installers' record file and Uninstall keys, a
+// loopback port with nothing behind it, windows on threads of their own that
+// record the messages they are sent, and the run window set-up that the
+// unsigned and the signed suites share.
 #pragma once
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "core/Trust.h"
+#include "resource.h"
+#include "run/RunDlg.h"
 #include "support/TestSupport.h"
+#include "support/WindowDriving.h"
+#include "ui/Controls.h"
+#include "ui/MessageBox.h"
 #include "ui/Messages.h"
 
 namespace testing_support {
@@ -24,6 +33,9 @@ extern const char* const kTestMsiProductCode;
 // HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<name>.
 bool UninstallKeyExists(const std::string& name);
 void DeleteUninstallKey(const std::string& name);
+
+// The requests the test server logged so far for a path with `part` in it.
+int Requests(const std::string& part);
 
 // A record file of its own (QUELLFIX_FAKE_RECORD) for the fake installers
 // started meanwhile.
@@ -87,6 +99,46 @@ private:
     mutable std::mutex m_lock;
     std::vector<Event> m_events;
     WindowThread m_window;  // last: its thread stops before the records go
+};
+
+// The run window over a fresh program folder, filled item by item and shown
+// by Start(): its first paint starts the run.
+class RunWindowTest : public ::testing::Test {
+protected:
+    RunWindowTest() { ::CreateDirectoryA(updates.c_str(), nullptr); }
+    // `url` is below the test server; the file goes to UPDATES as `name`
+    // (default: the URL's file name), or nowhere when that name is refused.
+    void Add(const std::string& title, const std::string& url, const std::string& sha256 = "",
+             const std::string& name = "") {
+        run.m_arrTitles.push_back(title);
+        run.m_arrUrls.push_back(HttpUrl(url));
+        run.m_arrPaths.push_back(UpdateFilePath(updates, name.empty() ? url.substr(0, url.find('?')) : name));
+        run.m_arrCmdLines.push_back("");
+        run.m_arrSha256.push_back(sha256);
+    }
+    void Start() {
+        ASSERT_NE(hwnd = run.Create(nullptr), nullptr);
+        ::ShowWindow(hwnd, SW_SHOW);
+        ::UpdateWindow(hwnd);
+    }
+    bool WaitFinished(DWORD ms = 60000) { return WaitFor([&] { return Text(IDCANCEL) == "닫기"; }, ms); }
+    std::string Text(int id) const { return Control(::GetDlgItem(hwnd, id)).GetText(); }
+    std::string Log() const { return Text(IDC_RUN_LOG); }
+    void Press(int id) { ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    // Presses the cancel button and answers its question (a modal loop on
+    // this thread) with `button`; the number of questions answered.
+    size_t CancelAnswering(int button) {
+        BoxSequence box(AppName(), {button}, 30000, ::GetCurrentProcessId(),
+                        "작업이 진행중에 있습니다. 작업을 중단하시겠습니까?");
+        Press(IDCANCEL);
+        return box.Wait().size();
+    }
+
+    ProgramFolder program;
+    std::string updates = program.dir.File("UPDATES");
+    FakeRecord record;
+    CRunDlg run;  // after the folder and the record: it goes first
+    HWND hwnd = nullptr;
 };
 
 }  // namespace testing_support
