@@ -6,15 +6,11 @@
 
 #include <cstdio>
 
-#include "app/Globals.h"
 #include "catalog/Retrieval.h"
-#include "core/Trust.h"
 #include "net/Download.h"
-#include "net/SelfUpdate.h"
 #include "registry/Handles.h"
 #include "support/RunFixtures.h"
 #include "trust/Verify.h"
-#include "ui/Dialog.h"
 
 using namespace testing_support;
 
@@ -43,37 +39,18 @@ std::string DigestOf(const std::string& path) {
     return hex;
 }
 
-TEST(SignedBuild, CarriesTheTestKey) { EXPECT_TRUE(SignedBuild()); }
-
-class SignedCatalog : public ::testing::Test {
-protected:
-    void SetUp() override {
-        static int n = 0;
-        prefix = "tc" + std::to_string(::GetTickCount()) + "_" + std::to_string(++n);
-        for (const char* sub : {"", "\\update", "\\update\\v2"})
-            ::CreateDirectoryA((HttpRoot() + "\\" + prefix + sub).c_str(), nullptr);
-        profile.osCode = 4;
-        profile.osBits = 32;
-        profile.languageId = 0x0412;
-        ASSERT_TRUE(WriteBytes(local, kOld));
-    }
-    void TearDown() override { RemoveTree(HttpRoot() + "\\" + prefix); }
-    std::string Served(const std::string& name) const {
-        return HttpRoot() + "\\" + prefix + "\\update\\v2\\" + name;
-    }
-    std::string Relative(const std::string& name) const { return prefix + "/update/v2/" + name; }
-    int Retrieve() { return RetrieveCatalog(local, profile, HttpUrl(prefix + "/")); }
-
+// The old catalog stays unless the new one carries a signature of its very
+// bytes by the key.
+TEST_F(UpdateServerTest, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
+    ASSERT_TRUE(SignedBuild());
+    SystemProfile profile;  // any system: its catalog is served
+    const std::string name = CatalogFileName(profile), served = Served("v2\\" + name), sig = served + ".sig";
+    auto sign = [&](const std::string& file, const std::string& key) { Sign(prefix + "/update/v2/" + file, key); };
     const std::string kOld = "[INFO]\r\nCOUNT=1\r\nLANGUAGE=18\r\n[1]\r\nTITLE=old\r\n";
     const std::string kFresh = "[INFO]\r\nCOUNT=1\r\nLANGUAGE=18\r\n[1]\r\nTITLE=새 목록\r\n";
-    ScopedTempDir dir{"qf tc "};
-    std::string prefix, local = dir.File("quellfix.ini");
-    SystemProfile profile;
-};
-
-TEST_F(SignedCatalog, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
-    const std::string name = "4_32_18.ini";
-    struct Refused {
+    const std::string local = program.dir.File("quellfix.ini");
+    ASSERT_TRUE(WriteBytes(local, kOld));
+    struct {
         const char* what;
         std::function<void()> spoil;
     } refused[] = {
@@ -81,31 +58,27 @@ TEST_F(SignedCatalog, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
          [&] {
              std::string bytes = kFresh;
              bytes[bytes.size() - 4] ^= 1;
-             ASSERT_TRUE(WriteBytes(Served(name), bytes));
+             ASSERT_TRUE(WriteBytes(served, bytes));
          }},
         {"the signature of another catalog",
          [&] {
-             ASSERT_TRUE(WriteBytes(Served("other.ini"), kOld));
-             Sign(Relative("other.ini"));
-             ASSERT_TRUE(::CopyFileA(Served("other.ini.sig").c_str(), Served(name + ".sig").c_str(), FALSE));
+             ASSERT_TRUE(WriteBytes(Served("v2\\other.ini"), kOld));
+             sign("other.ini", "trust");
+             ASSERT_TRUE(::CopyFileA(Served("v2\\other.ini.sig").c_str(), sig.c_str(), FALSE));
          }},
-        {"no signature", [&] { ASSERT_TRUE(::DeleteFileA(Served(name + ".sig").c_str())); }},
-        {"a truncated signature",
-         [&] { ASSERT_TRUE(WriteBytes(Served(name + ".sig"), ReadBytes(Served(name + ".sig")).substr(0, 100))); }},
-        {"a signature by another key", [&] { Sign(Relative(name), "foreign"); }},
+        {"no signature", [&] { ASSERT_TRUE(::DeleteFileA(sig.c_str())); }},
+        {"a truncated signature", [&] { ASSERT_TRUE(WriteBytes(sig, ReadBytes(sig).substr(0, 100))); }},
+        {"a signature by another key", [&] { sign(name, "foreign"); }},
+        {nullptr, [] {}},  // signed with the key: taken
     };
-    for (const Refused& r : refused) {
-        SCOPED_TRACE(r.what);
-        ASSERT_TRUE(WriteBytes(Served(name), kFresh));
-        Sign(Relative(name));
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.what ? r.what : "signed");
+        ASSERT_TRUE(WriteBytes(served, kFresh));
+        sign(name, "trust");
         r.spoil();
-        EXPECT_EQ(Retrieve(), 0);
-        EXPECT_EQ(ReadBytes(local), kOld);
+        EXPECT_EQ(RetrieveCatalog(local, profile, site.serverBase) != 0, !r.what);
+        EXPECT_EQ(ReadBytes(local), r.what ? kOld : kFresh);
     }
-    ASSERT_TRUE(WriteBytes(Served(name), kFresh));
-    Sign(Relative(name));
-    EXPECT_NE(Retrieve(), 0);
-    EXPECT_EQ(ReadBytes(local), kFresh);
     EXPECT_FALSE(FileExists(local + ".new.sig"));
 }
 
@@ -146,60 +119,29 @@ TEST_F(RunWindowTest, SignedRunsOnlyFilesWithTheirPinnedDigest) {
     EXPECT_NE(lines[0].find("tp_stale.exe"), std::string::npos);
 }
 
-// The self-update of a signed build starts only a setup signed with the key.
-class HostWindow : public Dialog {
-public:
-    HostWindow() : Dialog(IDD_DETAILS) {}
-};
-
-TEST(SignedSelfUpdate, StartsOnlyASignedSetup) {
-    ProgramFolder program;
-    FakeRecord record;
-    ScopedTempDir home{"qf home "};
-    const std::string prefix = "ts" + std::to_string(::GetTickCount());
-    ::CreateDirectoryA((HttpRoot() + "\\" + prefix).c_str(), nullptr);
-    ::CreateDirectoryA((HttpRoot() + "\\" + prefix + "\\update").c_str(), nullptr);
-    const std::string served = HttpRoot() + "\\" + prefix + "\\update\\setup.exe";
-    ASSERT_TRUE(::CopyFileA(FixtureFile("fake_security.exe").c_str(), served.c_str(), FALSE));
-    SelfUpdateSite site;
-    site.serverBase = HttpUrl(prefix + "/");
-    site.programDir = g_strProgramDir;
-    site.homePage = home.File("homepage.exe");
-    ASSERT_TRUE(::CopyFileA(FixtureFile("fake_cabinet.exe").c_str(), site.homePage.c_str(), FALSE));
+// The self-update of a signed build starts only a setup signed with the key;
+// one without a signature or signed by another key is deleted and the
+// failure reported.
+TEST_F(UpdateServerTest, SignedStartsOnlyASignedSetup) {
+    ASSERT_TRUE(WriteBytes(Served("version.inf"), "3.000\r\n"));
+    ASSERT_TRUE(::CopyFileA(FixtureFile("fake_security.exe").c_str(), Served("setup.exe").c_str(), FALSE));
     const std::string local = program.dir.File("update.exe");
-    const char kFailed[] = "다운로드에 실패하였습니다. 홈페이지에서 직접 다운로드 받으시기 바랍니다";
-
-    struct Case {
-        const char* what;
-        std::function<void()> prepare;
-    } refused[] = {
-        {"no signature", [&] { ::DeleteFileA((served + ".sig").c_str()); }},
-        {"a signature by another key", [&] { Sign(prefix + "/update/setup.exe", "foreign"); }},
-    };
-    for (const Case& c : refused) {
-        SCOPED_TRACE(c.what);
-        c.prepare();
-        HostWindow host;
-        host.Create(nullptr);
-        BoxSequence boxes("Quellfix", {IDNO});
-        RunSelfUpdate(host.GetHwnd(), site);
-        EXPECT_EQ(boxes.Wait(), std::vector<std::string>{kFailed});
+    for (bool foreign : {false, true}) {
+        SCOPED_TRACE(foreign ? "a signature by another key" : "no signature");
+        if (foreign) Sign(prefix + "/update/setup.exe", "foreign");
+        EXPECT_EQ(Check({IDYES, IDNO}), 1);
+        EXPECT_EQ(texts.size() == 2 ? texts[1] : "",
+                  "다운로드에 실패하였습니다. 홈페이지에서 직접 다운로드 받으시기 바랍니다");
         EXPECT_FALSE(FileExists(local));
         EXPECT_TRUE(::IsWindow(host.GetHwnd()));
     }
-    ASSERT_TRUE(WaitFor([&] { return record.Lines().size() == 2; }));  // the home page twice
+    Started(2);  // the home page, twice
     Sign(prefix + "/update/setup.exe");
-    HostWindow host;
-    host.Create(nullptr);
-    RunSelfUpdate(host.GetHwnd(), site);
-    ASSERT_TRUE(WaitFor([&] { return record.Lines().size() == 4; }, 30000));
+    EXPECT_EQ(Check({IDYES}), 1);
     int setups = 0;
-    for (const std::string& line : record.Lines()) setups += line.find("update.exe") != std::string::npos;
+    for (const std::string& line : Started(4)) setups += line.find("update.exe") != std::string::npos;
     EXPECT_EQ(setups, 1);
     EXPECT_FALSE(::IsWindow(host.GetHwnd()));
-    RemoveTree(HttpRoot() + "\\" + prefix);
-    DeleteUninstallKey("KB990404");
-    DeleteUninstallKey("KB990407");
 }
 
 }  // namespace

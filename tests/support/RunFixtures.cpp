@@ -1,4 +1,4 @@
-// Helpers of the download, installer, run and diagnostic-output suites (see
+// Helpers of the download, installer, run and self-update suites (see
 // RunFixtures.h).
 #include "support/RunFixtures.h"
 

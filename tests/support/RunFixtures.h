@@ -1,8 +1,8 @@
-// Helpers of the download, installer, run and diagnostic-output suites:
-// fixture files, the fake installers' record file and Uninstall keys, a
-// loopback port with nothing behind it, windows on threads of their own that
-// record the messages they are sent, and the run window set-up that the
-// unsigned and the signed suites share.
+// Helpers of the download, installer, run and self-update suites: fixture
+// files, the fake installers' record file and Uninstall keys, a loopback port
+// with nothing behind it, windows on threads of their own that record the
+// messages they are sent, and the run window and update server set-ups that
+// the unsigned and the signed suites share.
 #pragma once
 #include <windows.h>
 
@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "core/Trust.h"
+#include "net/SelfUpdate.h"
 #include "resource.h"
 #include "run/RunDlg.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriving.h"
 #include "ui/Controls.h"
+#include "ui/Dialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Messages.h"
 
@@ -139,6 +141,55 @@ protected:
     FakeRecord record;
     CRunDlg run;  // after the folder and the record: it goes first
     HWND hwnd = nullptr;
+};
+
+// A folder of its own on the test server standing for the update server,
+// a program folder, and a stand-in main window for the version check and
+// self-update; the "home page" is a fake installer, so the fake record shows
+// its start.
+class UpdateServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int n = 0;
+        program.keys = {"KB990404", "KB990407"};  // the home page's and the setup's
+        prefix = "us" + std::to_string(::GetTickCount()) + "_" + std::to_string(++n);
+        for (const char* sub : {"", "\\update", "\\update\\v2"})
+            ASSERT_TRUE(::CreateDirectoryA((HttpRoot() + "\\" + prefix + sub).c_str(), nullptr));
+        site.serverBase = HttpUrl(prefix + "/");
+        site.programDir = program.dir.Path();
+        site.homePage = homeDir.File("homepage.exe");
+        ASSERT_TRUE(::CopyFileA(FixtureFile("fake_cabinet.exe").c_str(), site.homePage.c_str(), FALSE));
+        ASSERT_NE(host.Create(nullptr), nullptr);
+    }
+    void TearDown() override { RemoveTree(HttpRoot() + "\\" + prefix); }
+    // The local path of `name` in the server's "update" folder.
+    std::string Served(const std::string& name) const { return HttpRoot() + "\\" + prefix + "\\update\\" + name; }
+    // Runs the version check, answering the boxes captioned "Quellfix" with
+    // `buttons`; their texts go to `texts`.
+    int Check(std::vector<int> buttons) {
+        BoxSequence boxes("Quellfix", buttons, buttons.empty() ? 0 : 30000);
+        int result = CheckForNewVersion(host.GetHwnd(), site);
+        texts = boxes.Wait();
+        return result;
+    }
+    // The first `count` start records, once there are that many.
+    std::vector<std::string> Started(size_t count) {
+        std::vector<std::string> lines;
+        EXPECT_TRUE(WaitFor([&] { return (lines = record.Lines()).size() == count; }, 30000));
+        lines.resize(count);
+        return lines;
+    }
+
+    struct HostWindow : Dialog {
+        HostWindow() : Dialog(IDD_DETAILS) {}
+    };
+    ProgramFolder program;
+    ScopedTempDir homeDir{"qf home "};
+    std::string prefix;
+    std::vector<std::string> texts;
+    SelfUpdateSite site;
+    FakeRecord record;
+    HostWindow host;
 };
 
 }  // namespace testing_support
