@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
 #include <commctrl.h>
 
-#include "app/Globals.h"
-#include "catalog/Catalog.h"
 #include "catalog/Retrieval.h"
 #include "inventory/Detection.h"
 #include "support/WindowDriving.h"
@@ -16,11 +13,13 @@ using namespace testing_support;
 
 namespace {
 
-// The main window, told from the message boxes that carry the same caption
-// by its list; a box that is still closing is not it.
-HWND MainWindowOf(DWORD pid) {
-    HWND w = FindProcessDialog(pid, MainWindowCaption());
-    return w && ::GetDlgItem(w, 1006) ? w : nullptr;
+// The main window of process `pid` once it shows, told from the message
+// boxes that carry the same caption by its list (a box that is still
+// closing is not it); nullptr when it does not come.
+HWND WaitMainWindow(DWORD pid, DWORD ms = 30000) {
+    HWND main = nullptr;
+    auto shown = [&] { return (main = FindProcessDialog(pid, MainWindowCaption())) && ::GetDlgItem(main, 1006); };
+    return WaitFor(shown, ms) ? main : nullptr;
 }
 
 // The real program copied into a folder of its own beside `catalog`.
@@ -34,59 +33,58 @@ protected:
     std::string exe = dir.File("Quellfix.exe");
 };
 
-// Started by bare name in debug mode (no catalog download), it lists the
-// catalog beside it, asks nothing, and ends when its window is closed.
-TEST_F(MainProgram, ListsTheCatalogBesideItAndEndsWhenClosed) {
-    Install("[1]\r\nTITLE=첫째\r\n[2]\r\nTITLE=둘째\r\n", 2);
-    TestProcess app("Quellfix.exe debug", dir.Path(), exe);
-    ASSERT_TRUE(app.Started());
-    HWND main = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] { return (main = MainWindowOf(app.Pid())) != nullptr; },
-        30000));
-    char title[512] = {};
-    ::GetWindowTextA(main, title, sizeof title);
-    EXPECT_EQ(title, MainWindowCaption());
-    std::vector<RemoteRow> rows;
-    ASSERT_TRUE(WaitFor([&] { return (rows = ReadRemoteList(::GetDlgItem(main, 1006))).size() == 2; },
-                        30000));
-    EXPECT_EQ(rows, (std::vector<RemoteRow>{{"첫째", "설치안됨", true, 1},
-                                            {"둘째", "설치안됨", true, 2}}));
-    ::PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(app.WaitExit(30000));
-}
-
-// With nothing to list the program asks whether to quit; Yes ends it.
-TEST_F(MainProgram, YesToTheQuestionEndsTheProcess) {
-    Install("", 0);
-    TestProcess app("\"" + exe + "\" debug", dir.Path());
-    ASSERT_TRUE(app.Started());
-    BoxSequence boxes(MainWindowCaption(), {IDYES}, 30000, app.Pid());
-    EXPECT_EQ(boxes.Wait(), std::vector<std::string>{
-                                "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?"});
-    EXPECT_TRUE(app.WaitExit(30000));
-}
-
-// A catalog claiming billions of entries shows its window, listing at most
-// 10,000 entries; a negative number lists none.
-TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnce) {
+// Started by bare name in debug mode (no catalog download) beside a catalog
+// claiming billions of entries, the program shows its window at once,
+// listing at most 10,000 entries. A second copy from the same folder brings
+// the first one's window to the front and ends without touching a file; a
+// copy in another folder runs; closed, each ends. With a negative number
+// there is nothing to list: the program asks whether to quit, and Yes ends it.
+TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnceAndOneCopyRunsPerFolder) {
     Install("[1]\r\nTITLE=첫째\r\n", 2000000000);
-    TestProcess app("Quellfix.exe debug", dir.Path(), exe);
+    TestProcess first("Quellfix.exe debug", dir.Path(), exe);
     // 10,000 entries, each key read afresh through the profile functions:
     // about half a minute under Wine on an idle machine, much longer on a
     // loaded one; never is the fault this catches.
-    HWND main = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] { return (main = MainWindowOf(app.Pid())) != nullptr; }, 300000));
+    HWND main = WaitMainWindow(first.Pid(), 300000);
+    ASSERT_NE(main, nullptr);
     EXPECT_EQ(::SendDlgItemMessageA(main, 1006, LVM_GETITEMCOUNT, 0, 0), 10000);
-    ::PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(app.WaitExit(30000));
+    const std::string catalog = ReadBytes(dir.File("quellfix.ini"));
+    HWND other = ::CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(other);
+
+    TestProcess second("Quellfix.exe", dir.Path(), exe);
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitExit(20000)) << "a second copy in the same folder";
+    DWORD owner = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        ::GetWindowThreadProcessId(::GetForegroundWindow(), &owner);
+        return owner == first.Pid();
+    }));
+    EXPECT_EQ(ReadBytes(dir.File("quellfix.ini")), catalog);
+    EXPECT_FALSE(FileExists(dir.File("quellfix.ini.new")));
+    EXPECT_FALSE(FileExists(dir.File("UPDATES")));
+    ::DestroyWindow(other);
+
+    ScopedTempDir elsewhere{"qf main2 "};
+    const std::string exe2 = elsewhere.File("Quellfix.exe");
+    ASSERT_TRUE(::CopyFileA(exe.c_str(), exe2.c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(elsewhere.File("quellfix.ini"), catalog));
+    TestProcess third("Quellfix.exe debug", elsewhere.Path(), exe2);
+    HWND thirdMain = WaitMainWindow(third.Pid(), 60000);
+    EXPECT_NE(thirdMain, nullptr) << "a copy in another folder";
+    for (HWND w : {main, thirdMain})
+        if (w) ::PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(first.WaitExit(30000));
+    EXPECT_TRUE(third.WaitExit(30000));
 
     Install("[1]\r\nTITLE=첫째\r\n", -5);
-    TestProcess negative("Quellfix.exe debug", dir.Path(), exe);
-    BoxSequence boxes(MainWindowCaption(), {IDYES}, 20000, negative.Pid());
-    EXPECT_EQ(boxes.Wait().size(), 1u);  // nothing to list: the quit question
-    EXPECT_TRUE(negative.WaitExit(20000));
+    TestProcess negative("\"" + exe + "\" debug", dir.Path());
+    ASSERT_TRUE(negative.Started());
+    BoxSequence boxes(MainWindowCaption(), {IDYES}, 30000, negative.Pid());
+    EXPECT_EQ(boxes.Wait(), std::vector<std::string>{
+                                "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?"});
+    EXPECT_TRUE(negative.WaitExit(30000));
 }
 
 // A server that takes the requests and never answers them holds the start
@@ -105,53 +103,11 @@ TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
     BoxSequence boxes(MainWindowCaption(), {IDOK}, 90000, app.Pid());
     EXPECT_EQ(boxes.Wait(), std::vector<std::string>{"업데이트 목록 파일을 다운로드 받는데 실패하였습니다"});
     ::DeleteFileA(rules.c_str());
-    HWND main = nullptr;
-    EXPECT_TRUE(WaitFor(
-        [&] { return (main = MainWindowOf(app.Pid())) != nullptr; }, 30000));
+    HWND main = WaitMainWindow(app.Pid());
+    EXPECT_NE(main, nullptr);
     if (main) ::PostMessageA(main, WM_CLOSE, 0, 0);
     // Closed, it ends at once: no abandoned request holds the process.
     EXPECT_TRUE(app.WaitExit(30000));
-}
-
-// A second copy from the same folder brings the first one's window to the
-// front and ends without touching a file; a copy in another folder runs.
-TEST_F(MainProgram, OneCopyPerFolder) {
-    Install("[1]\r\nTITLE=첫째\r\n", 1);
-    TestProcess first("Quellfix.exe debug", dir.Path(), exe);
-    HWND main = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] { return (main = MainWindowOf(first.Pid())) != nullptr; }, 30000));
-    const std::string catalog = ReadBytes(dir.File("quellfix.ini"));
-    HWND other = ::CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
-                                   nullptr, nullptr, nullptr, nullptr);
-    ::SetForegroundWindow(other);
-
-    TestProcess second("Quellfix.exe", dir.Path(), exe);
-    ASSERT_TRUE(second.Started());
-    EXPECT_TRUE(second.WaitExit(20000));
-    EXPECT_EQ(FindProcessDialog(second.Pid(), MainWindowCaption()), nullptr);
-    DWORD owner = 0;
-    EXPECT_TRUE(WaitFor([&] {
-        ::GetWindowThreadProcessId(::GetForegroundWindow(), &owner);
-        return owner == first.Pid();
-    }));
-    EXPECT_EQ(ReadBytes(dir.File("quellfix.ini")), catalog);
-    EXPECT_FALSE(FileExists(dir.File("quellfix.ini.new")));
-    EXPECT_FALSE(FileExists(dir.File("UPDATES")));
-    ::DestroyWindow(other);
-
-    ScopedTempDir elsewhere{"qf main2 "};
-    const std::string exe2 = elsewhere.File("Quellfix.exe");
-    ASSERT_TRUE(::CopyFileA(exe.c_str(), exe2.c_str(), FALSE));
-    ASSERT_TRUE(WriteBytes(elsewhere.File("quellfix.ini"), catalog));
-    TestProcess third("Quellfix.exe debug", elsewhere.Path(), exe2);
-    HWND thirdMain = nullptr;
-    EXPECT_TRUE(WaitFor(
-        [&] { return (thirdMain = MainWindowOf(third.Pid())) != nullptr; }, 30000));
-    for (HWND w : {main, thirdMain})
-        if (w) ::PostMessageA(w, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(first.WaitExit(30000));
-    EXPECT_TRUE(third.WaitExit(30000));
 }
 
 }  // namespace
