@@ -71,7 +71,7 @@ TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnceAndOneCopyRunsPerFolder) {
     ASSERT_TRUE(::CopyFileA(exe.c_str(), exe2.c_str(), FALSE));
     ASSERT_TRUE(WriteBytes(elsewhere.File("quellfix.ini"), catalog));
     TestProcess third("Quellfix.exe debug", elsewhere.Path(), exe2);
-    HWND thirdMain = WaitMainWindow(third.Pid(), 60000);
+    HWND thirdMain = WaitMainWindow(third.Pid(), 300000);  // the same 10,000 entries
     EXPECT_NE(thirdMain, nullptr) << "a copy in another folder";
     for (HWND w : {main, thirdMain})
         if (w) ::PostMessageA(w, WM_CLOSE, 0, 0);
