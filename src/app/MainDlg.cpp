@@ -203,13 +203,9 @@ void CMainDlg::OnStartUpdate() {
         const RunEntry entry = ReadRunEntry([&](const char* key, const char* missing) {
             return ReadCatalogValue(path, section, key, missing);
         });
-        run.m_arrTitles.push_back(entry.title);
         // A name that would put the file anywhere but directly in UPDATES
         // gets no path: its download fails without a request.
-        run.m_arrPaths.push_back(UpdateFilePath(folder, entry.fileName));
-        run.m_arrUrls.push_back(entry.url);
-        run.m_arrCmdLines.push_back(entry.cmdLine);
-        run.m_arrSha256.push_back(entry.sha256);
+        run.m_items.push_back(RunItemOf(entry, folder));
     }
     run.m_bDebug = g_bDebug;
     run.m_bUnattended = g_bAuto;

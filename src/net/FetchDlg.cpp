@@ -1,6 +1,7 @@
 // The download window (see FetchDlg.h).
 #include "net/FetchDlg.h"
 
+#include "core/RunPlan.h"
 #include "net/Download.h"
 #include "resource.h"
 #include "ui/Messages.h"
@@ -34,7 +35,7 @@ BOOL CFetchDlg::OnInitDialog() {
         return FALSE;
     }
     m_progress.SetRange32(0, static_cast<int>(m_nExpectedSize));
-    if (LocalFileLength(m_strLocalPath) == m_nExpectedSize) {
+    if (AlreadyDownloaded(m_nExpectedSize, LocalFileLength(m_strLocalPath))) {
         ::SendMessageA(m_hWnd, WM_DOWNLOAD_DONE, 0, 1);
         return FALSE;
     }

@@ -13,27 +13,6 @@
 
 namespace {
 
-// Download results carried by WM_DOWNLOAD_DONE: 0 failed, 1 fetched, 2 a
-// file of the server's size (and of the pinned digest) was already there, 3
-// the file was not the one the catalog pins and is gone.
-const LPARAM kSkippedPresent = 2;
-const LPARAM kFailedVerification = 3;
-
-// What an item's download left, for the install phase.
-enum ItemState { kAbsent = 0, kPresent = 1, kUnverified = 2 };
-
-// The digest an item must have before it is kept or run. False when it
-// pins none; `required` tells whether it must: in a signed build, or when
-// the catalog gave text that is no digest, the item cannot be verified.
-bool PinnedDigest(const std::string& text, Sha256Digest& digest, bool& required) {
-    required = SignedBuild() || !text.empty();
-    return ParseSha256Hex(text, digest);
-}
-
-std::string ItemText(const std::vector<std::string>& texts, size_t at) {
-    return at < texts.size() ? texts[at] : std::string();
-}
-
 LRESULT SendLog(HWND hwnd, const std::string& text) {
     return ::SendMessageA(hwnd, WM_RUN_LOG, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -77,12 +56,11 @@ void CRunDlg::OnCancel() {
 void CRunDlg::StartRun() {
     m_bCancel = 0;
     m_nCurrent = 0;
-    int count = static_cast<int>(m_arrTitles.size());
-    m_arrPresent.assign(m_arrPaths.size(), 0);
+    const int count = static_cast<int>(m_items.size());
+    m_states.assign(m_items.size(), ItemState::Absent);
     m_progressTotal.SetRange32(0, 2 * count);
     m_progressTotal.SetStep(1);
     m_progressTotal.SetPos(0);
-    m_nTotal = count;
     if (count == 0) {
         AppendLog(kRunNothingToDo);
         m_bRunning = 0;
@@ -90,15 +68,13 @@ void CRunDlg::StartRun() {
         return;
     }
     m_bRunning = 1;
-    m_staticStatus.SetText(m_arrTitles[0]);
-    AppendLog(DownloadingText(1, m_nTotal, m_arrTitles[0]));
+    m_staticStatus.SetText(m_items[0].title);
+    AppendLog(DownloadingText(1, count, m_items[0].title));
     StartDownload(0);
 }
 
 void CRunDlg::StartDownload(size_t item) {
-    m_strCurUrl = ItemText(m_arrUrls, item);
-    m_strCurPath = ItemText(m_arrPaths, item);
-    m_strCurSha256 = ItemText(m_arrSha256, item);
+    m_current = m_items[item];
     if (!m_workers.Start(&CRunDlg::DownloadThread, this)) {
         // No thread: the item counts as a failed download and the run goes on.
         ::PostMessageA(m_hWnd, WM_DOWNLOAD_DONE, 0, 0);
@@ -112,90 +88,87 @@ unsigned CRunDlg::DownloadThread(void* param) {
         return 0;
     }
     HWND hwnd = self->GetHwnd();
-    const std::string url = self->m_strCurUrl;
-    const std::string path = self->m_strCurPath;
-    Sha256Digest digest;
-    bool required = false;
-    const bool pinned = PinnedDigest(self->m_strCurSha256, digest, required);
+    const std::string url = self->m_current.url;
+    const std::string path = self->m_current.path;
+    const DigestRule rule = DigestRuleOf(self->m_current.sha256, SignedBuild());
+    const auto done = [hwnd](DownloadResult result) {
+        ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, static_cast<LPARAM>(result));
+    };
 
     // No path (a file name that would leave UPDATES) or nothing to check the
     // file against: no request is made.
     if (path.empty()) {
-        ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, 0);
+        done(DownloadResult::Failed);
         return 0;
     }
-    if (required && !pinned) {
-        ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, kFailedVerification);
+    if (rule.required && !rule.pinned) {
+        done(DownloadResult::NotTheFile);
         return 0;
     }
     long size = GetRemoteFileSize(url);
     ::SendMessageA(hwnd, WM_DOWNLOAD_SIZE, 0, size);
-    // A file already there counts as complete only against a size the server
-    // gave: an empty answer says nothing about the file. A pinned file must
-    // also have the pinned digest, or it is fetched again.
-    if (size > 0 && LocalFileLength(path) == size && (!pinned || FileHasDigest(path, digest))) {
-        ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, kSkippedPresent);
+    // A pinned file already there must also have the pinned digest, or it is
+    // fetched again.
+    if (AlreadyDownloaded(size, LocalFileLength(path)) &&
+        (!rule.pinned || FileHasDigest(path, rule.digest))) {
+        done(DownloadResult::AlreadyThere);
         return 0;
     }
-    LPARAM result = FetchFile(url, path, hwnd);
-    if (result == 1 && pinned && !FileHasDigest(path, digest)) {
+    DownloadResult result = FetchFile(url, path, hwnd) == 1 ? DownloadResult::Fetched
+                                                            : DownloadResult::Failed;
+    if (result == DownloadResult::Fetched && rule.pinned && !FileHasDigest(path, rule.digest)) {
         ::DeleteFileA(path.c_str());
-        result = kFailedVerification;
+        result = DownloadResult::NotTheFile;
     }
-    ::SendMessageA(hwnd, WM_DOWNLOAD_DONE, 0, result);
+    done(result);
     return 0;
 }
 
-void CRunDlg::OnDownloadDone(LPARAM result) {
-    const bool present = result == 1 || result == kSkippedPresent;
-    if (m_nCurrent < static_cast<int>(m_arrPresent.size()))
-        m_arrPresent[static_cast<size_t>(m_nCurrent)] =
-            present ? kPresent : result == kFailedVerification ? kUnverified : kAbsent;
-    const char* doneText = present                         ? kRunDownloadDone
-                           : result == kFailedVerification ? kRunVerifyFailed
-                                                           : kRunDownloadFailed;
+void CRunDlg::OnDownloadDone(DownloadResult result) {
+    if (m_nCurrent < m_states.size()) m_states[m_nCurrent] = StateAfter(result);
     m_progressTotal.StepIt();
-    ++m_nCurrent;
-    if (m_nCurrent < m_nTotal && !m_bCancel) {
-        m_staticStatus.SetText(m_arrTitles[static_cast<size_t>(m_nCurrent)]);
-        AppendLog(doneText);
-        AppendLog(DownloadingText(m_nCurrent + 1, m_nTotal,
-                                  m_arrTitles[static_cast<size_t>(m_nCurrent)]));
-        StartDownload(static_cast<size_t>(m_nCurrent));
-    } else if (m_bCancel) {
-        AppendLog(doneText);
+    AppendLog(DownloadDoneText(result));
+    switch (AfterDownload(m_nCurrent, m_items.size(), m_bCancel != 0)) {
+    case NextStep::Download:
+        ++m_nCurrent;
+        m_staticStatus.SetText(m_items[m_nCurrent].title);
+        AppendLog(DownloadingText(static_cast<int>(m_nCurrent) + 1, static_cast<int>(m_items.size()),
+                                  m_items[m_nCurrent].title));
+        StartDownload(m_nCurrent);
+        break;
+    case NextStep::Cancelled:
         AppendLog(kRunCancelled);
         m_bRunning = 0;
         ::SendMessageA(m_hWnd, WM_RUN_FINISHED, 0, 0);
-    } else {
+        break;
+    case NextStep::Install:
         m_staticStatus.SetText(kRunAllDownloaded);
-        AppendLog(doneText);
         AppendLog(InstallStartText());
         if (!m_workers.Start(&CRunDlg::InstallThread, this)) {
             m_bRunning = 0;
             ::SendMessageA(m_hWnd, WM_RUN_FINISHED, 0, 0);
         }
+        break;
     }
 }
 
 unsigned CRunDlg::InstallThread(void* param) {
     CRunDlg* self = static_cast<CRunDlg*>(param);
     HWND hwnd = self->GetHwnd();
-    const int count = static_cast<int>(self->m_arrPaths.size());
+    const int count = static_cast<int>(self->m_items.size());
     bool restartNeeded = false;
     for (int i = 0; i < count; ++i) {
-        const size_t at = static_cast<size_t>(i);
-        const std::string title = at < self->m_arrTitles.size() ? self->m_arrTitles[at] : "";
+        const RunItem& item = self->m_items[static_cast<size_t>(i)];
+        const ItemState state = self->m_states[static_cast<size_t>(i)];
+        const std::string& title = item.title;
         if (self->m_bCancel) {
             SendLog(hwnd, kRunInstallCancelled);
             break;
         }
-        const std::string& path = self->m_arrPaths[at];
-        if (self->m_arrPresent[at] != kPresent) {
+        const std::string& path = item.path;
+        if (state != ItemState::Present) {
             // Whatever lies at the path is not the update: never run it.
-            SendLog(hwnd, self->m_arrPresent[at] == kUnverified
-                              ? VerifyFailedText(i + 1, count, title)
-                              : NotDownloadedText(i + 1, count, title));
+            SendLog(hwnd, NotInstalledText(state, i + 1, count, title));
             ++self->m_nFailed;
             ::SendMessageA(hwnd, WM_RUN_STEP, 0, 0);
             continue;
@@ -204,13 +177,11 @@ unsigned CRunDlg::InstallThread(void* param) {
         // that keeps every writer out until the installer has been started:
         // the bytes checked are the bytes run.
         KernelHandle held;
-        Sha256Digest digest;
-        bool required = false;
-        const bool pinned = PinnedDigest(ItemText(self->m_arrSha256, at), digest, required);
-        if (required) {
+        const DigestRule rule = DigestRuleOf(item.sha256, SignedBuild());
+        if (rule.required) {
             held.Reset(OpenDenyingWriters(path));
             Sha256Digest actual;
-            if (!pinned || !HashFile(held.Get(), actual) || actual != digest) {
+            if (!rule.pinned || !HashFile(held.Get(), actual) || actual != rule.digest) {
                 held.Close();
                 ::DeleteFileA(path.c_str());
                 SendLog(hwnd, VerifyFailedText(i + 1, count, title));
@@ -223,8 +194,7 @@ unsigned CRunDlg::InstallThread(void* param) {
 
         InstallerInfo info;
         ReadInstallerInfo(path, info);
-        const std::string cmdLine = at < self->m_arrCmdLines.size() ? self->m_arrCmdLines[at] : "";
-        SwitchChoice choice = ChooseSwitches(cmdLine, info, path, IsWindows98());
+        SwitchChoice choice = ChooseSwitches(item.cmdLine, info, path, IsWindows98());
         for (const std::string& line : choice.diagnostics) LogToViewer("%s", line.c_str());
         if (choice.unrecognised && self->m_bDebug)
             ::MessageBoxA(nullptr, kRunUndefinedDebug, AppName().c_str(), MB_OK | MB_ICONEXCLAMATION);
@@ -289,7 +259,7 @@ bool CRunDlg::HandleMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
         result = 0;
         return true;
     case WM_DOWNLOAD_DONE:
-        OnDownloadDone(lParam);
+        OnDownloadDone(static_cast<DownloadResult>(lParam));
         result = 0;
         return true;
     case WM_RUN_LOG:

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/RunLog.h"
+#include "core/RunPlan.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
 #include "ui/Worker.h"
@@ -26,14 +27,9 @@ public:
     CRunDlg();
     ~CRunDlg() override;
 
-    // Filled by the start command before the window is shown; parallel,
-    // one element per chosen update, in list order.
-    std::vector<std::string> m_arrUrls;
-    std::vector<std::string> m_arrPaths;
-    std::vector<std::string> m_arrTitles;
-    std::vector<std::string> m_arrCmdLines;
-    // The catalog's SHA256 text of each item; empty when it pins nothing.
-    std::vector<std::string> m_arrSha256;
+    // Filled by the start command before the window is shown: the chosen
+    // updates in list order.
+    std::vector<RunItem> m_items;
     // 1 for a run of the program in debug mode: each installer is asked for
     // before it starts.
     int m_bDebug = 0;
@@ -53,7 +49,7 @@ protected:
 private:
     void StartRun();
     void StartDownload(size_t item);
-    void OnDownloadDone(LPARAM result);
+    void OnDownloadDone(DownloadResult result);
     void AppendLog(const std::string& text) const { m_editLog.Append(text.c_str()); }
     static unsigned DownloadThread(void* param);
     static unsigned InstallThread(void* param);
@@ -65,18 +61,15 @@ private:
     Edit m_editLog;
 
     int m_bStarted = 0;
-    int m_nCurrent = 0;
-    int m_nTotal = 0;
-    std::string m_strCurPath;
-    std::string m_strCurUrl;
-    std::string m_strCurSha256;
+    size_t m_nCurrent = 0;
+    // The item being downloaded, copied for its download thread.
+    RunItem m_current;
     // Read by the workers while the GUI thread writes them.
     std::atomic<int> m_bRunning{0};
     std::atomic<int> m_bCancel{0};
-    // What each item's download left (an ItemState of RunDlg.cpp). Written
-    // by the GUI thread before the install thread starts, read by it
-    // afterwards.
-    std::vector<int> m_arrPresent;
+    // What each item's download left. Written by the GUI thread before the
+    // install thread starts, read by it afterwards.
+    std::vector<ItemState> m_states;
     // Counted by the install thread, gathered into m_summary at the end.
     std::atomic<int> m_nFailed{0};
     std::atomic<int> m_bRestart{0};

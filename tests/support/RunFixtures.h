@@ -112,11 +112,8 @@ protected:
     // (default: the URL's file name), or nowhere when that name is refused.
     void Add(const std::string& title, const std::string& url, const std::string& sha256 = "",
              const std::string& name = "") {
-        run.m_arrTitles.push_back(title);
-        run.m_arrUrls.push_back(HttpUrl(url));
-        run.m_arrPaths.push_back(UpdateFilePath(updates, name.empty() ? url.substr(0, url.find('?')) : name));
-        run.m_arrCmdLines.push_back("");
-        run.m_arrSha256.push_back(sha256);
+        const std::string file = name.empty() ? url.substr(0, url.find('?')) : name;
+        run.m_items.push_back(RunItemOf(RunEntry{title, file, HttpUrl(url), "", sha256}, updates));
     }
     void Start() {
         ASSERT_NE(hwnd = run.Create(nullptr), nullptr);
