@@ -1,12 +1,14 @@
-// Start-up: the real program started by bare name from its own folder, its
-// time limits and its one copy per folder.
+// The real program as a process: started by bare name from its own folder,
+// its time limits, its one copy per folder, and its unattended runs.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <algorithm>
 #include <commctrl.h>
 
 #include "catalog/Retrieval.h"
 #include "inventory/Detection.h"
+#include "support/RunFixtures.h"
 #include "support/WindowDriving.h"
 
 using namespace testing_support;
@@ -29,7 +31,14 @@ protected:
         ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(), exe.c_str(), FALSE));
         ASSERT_TRUE(WriteBytes(dir.File("quellfix.ini"), CatalogText(entries, count)));
     }
-    ScopedTempDir dir{"qf main "};
+    // The catalog the program fetches at start on this system, and beside it.
+    std::string ServedCatalog() {
+        SystemProfile live;
+        RunInventory(live);
+        return "update\\v2\\" + CatalogFileName(live);
+    }
+    ProgramFolder program;
+    ScopedTempDir& dir = program.dir;
     std::string exe = dir.File("Quellfix.exe");
 };
 
@@ -92,11 +101,11 @@ TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnceAndOneCopyRunsPerFolder) {
 // the retrieval failure is reported.
 TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
     Install("", 0);
-    SystemProfile live;
-    RunInventory(live);
+    std::string catalog = ServedCatalog();
+    std::replace(catalog.begin(), catalog.end(), '\\', '/');
     const std::string rules = HttpRoot() + "\\.rules.json";
-    ASSERT_TRUE(WriteBytes(rules, "{\"/update/version.inf\": {\"silent\": 1}, \"/update/v2/" +
-                                      CatalogFileName(live) + "\": {\"silent\": 1}}"));
+    ASSERT_TRUE(WriteBytes(rules, "{\"/update/version.inf\": {\"silent\": 1}, \"/" + catalog +
+                                      "\": {\"silent\": 1}}"));
     TestProcess app("Quellfix.exe", dir.Path(), exe);
     ASSERT_TRUE(app.Started());
     // Two limits of 30 seconds, and the start itself.
@@ -108,6 +117,75 @@ TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
     if (main) ::PostMessageA(main, WM_CLOSE, 0, 0);
     // Closed, it ends at once: no abandoned request holds the process.
     EXPECT_TRUE(app.WaitExit(30000));
+}
+
+// "Quellfix.exe auto" asks nothing, runs every missing update (a real MSI
+// package among them), closes its windows itself and ends with a code a
+// script can read: 3010 when an installer wants a restart, 0 with nothing
+// left to do, 1 when an installer fails, 2 without a catalog. Each run is
+// appended to UPDATES\quellfix.log, which stays under its bound by losing its
+// oldest runs whole.
+TEST_F(MainProgram, UnattendedRunsEndWithTheirOutcomeAndLogIt) {
+    FakeRecord record;
+    program.Serve("fake_security.exe", "un_a.exe");
+    program.Serve("fake_sfxcab.exe", "un_b.exe");
+    program.Serve("test_package.msi", "un_p.msi");
+    program.Serve("fake_unknown.exe", "un_c.exe");
+    program.keys = {"KB990407", "KB990402", "KB990409"};
+    const std::string served = ServedCatalog();
+    ::CreateDirectoryA((HttpRoot() + "\\update").c_str(), nullptr);
+    ::CreateDirectoryA((HttpRoot() + "\\update\\v2").c_str(), nullptr);
+    const std::string logPath = dir.File("UPDATES\\quellfix.log");
+    auto runUnattended = [&](const std::string& entries, int count, long expected) {
+        Install(entries, count);
+        program.ServeBytes(served, CatalogText(entries, count));
+        TestProcess app("\"" + exe + "\" AUTO", dir.Path());
+        EXPECT_TRUE(app.WaitExit(180000)) << "a window waits for someone";
+        EXPECT_EQ(app.ExitCode(), expected);
+        return ReadBytes(logPath);
+    };
+    auto endsWith = [](const std::string& text, const std::string& end) {
+        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    };
+
+    const std::string entries = CatalogEntry(1, "보안 업데이트", "un_a.exe", "KB990407") +
+                                CatalogEntry(2, "다시 시작 업데이트", "un_b.exe", "KB990402") +
+                                CatalogEntry(3, "설치 관리자 패키지", "un_p.msi", kTestMsiProductCode);
+    std::string log = runUnattended(entries, 3, 3010);
+    EXPECT_EQ(log.rfind("==== ", 0), 0u) << log;
+    EXPECT_NE(log.find("[3/3] 설치 관리자 패키지 를 설치하고 있습니다...  설치 완료\r\n"), std::string::npos) << log;
+    EXPECT_TRUE(endsWith(log, "실행 결과: 완료, 다시 시작 필요 (3010)\r\n\r\n")) << log;
+    ASSERT_FALSE(record.Lines().empty());
+    EXPECT_EQ(record.Lines()[0], "\"" + dir.File("UPDATES\\un_a.exe") + "\" -q -z");
+    EXPECT_TRUE(UninstallKeyExists(kTestMsiProductCode));
+
+    const std::string first = log;
+    log = runUnattended(entries, 3, 0);  // all installed now
+    EXPECT_EQ(log.rfind(first, 0), 0u) << "the earlier run stays as it was";
+    EXPECT_TRUE(endsWith(log, "실행 결과: 완료 (0)\r\n\r\n")) << log;
+
+    log = runUnattended(CatalogEntry(1, "실패하는 업데이트", "un_c.exe", "KB990409"), 1, 1);
+    EXPECT_TRUE(endsWith(log, "실행 결과: 실패한 항목 있음 (1)\r\n\r\n")) << log;
+    TestProcess uninstall(std::string("msiexec /x ") + kTestMsiProductCode + " /quiet", "");
+    uninstall.WaitExit(120000);
+
+    // No catalog on the server, and a log grown past its bound.
+    ::DeleteFileA((HttpRoot() + "\\" + served).c_str());
+    std::string grown;
+    while (grown.size() < 1100 * 1024)
+        grown += "==== 2000-01-01 00:00:00 | Quellfix 1.000 | 옛 기록 ====\r\n" +
+                 std::string(100000, '-') + "\r\n실행 결과: 완료 (0)\r\n\r\n";
+    ASSERT_TRUE(WriteBytes(logPath, grown + log));
+    TestProcess app("\"" + exe + "\" AUTO", dir.Path());
+    EXPECT_TRUE(app.WaitExit(180000));
+    EXPECT_EQ(app.ExitCode(), 2);
+    log = ReadBytes(logPath);
+    EXPECT_LT(log.size(), 1024u * 1024u);
+    EXPECT_EQ(log.rfind("==== ", 0), 0u) << "only whole runs are kept";
+    EXPECT_NE(log.find(first), std::string::npos) << "the newer runs stay";
+    EXPECT_TRUE(endsWith(log, "업데이트 목록 파일을 다운로드 받는데 실패하였습니다\r\n"
+                              "실행 결과: 업데이트 목록 없음 (2)\r\n\r\n"))
+        << log.substr(log.size() > 300 ? log.size() - 300 : 0);
 }
 
 }  // namespace

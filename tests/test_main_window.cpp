@@ -1,7 +1,8 @@
 // The main window under Wine, created in this process and driven by
 // messages: the inventory lines, the rows of a planted catalog against
 // planted installed-update records, the hide-installed box, select and
-// deselect all, the language mismatch, the question to quit and the item menu.
+// deselect all, the language mismatch, the question to quit, the start of a
+// run with the checked rows, and the item menu.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -48,13 +49,7 @@ protected:
         ::SendMessageA(::GetDlgItem(hwnd, id), BM_CLICK, 0, 0);
         PumpMessages();
     }
-    std::vector<RemoteRow> Rows() const {
-        std::vector<RemoteRow> rows;
-        for (int i = 0; i < List().GetItemCount(); ++i)
-            rows.push_back({List().GetItemText(i, 0), List().GetItemText(i, 1), List().GetCheck(i),
-                            List().GetItemData(i)});
-        return rows;
-    }
+    std::vector<RemoteRow> Rows() const { return ReadRemoteList(List().GetHwnd()); }
     std::vector<bool> Checks() const {
         std::vector<bool> checks;
         for (const RemoteRow& row : Rows()) checks.push_back(row.checked);
@@ -155,6 +150,74 @@ TEST_F(MainWindow, CountDecidesTheRowsAndAnEmptyListAsksToQuit) {
     EXPECT_EQ(Open({IDYES}), std::vector<std::string>{kAskQuit});
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(hwnd); }, 5000));
     EXPECT_EQ(window->Result(), IDCANCEL);
+}
+
+// Closes this process's run window once its run is over, as a user would,
+// keeping its log; on a thread of its own.
+struct RunCloser {
+    RunCloser()
+        : thread([this] {
+              HWND run = nullptr;
+              auto text = [&](int id) { return Control(::GetDlgItem(run, id)).GetText(); };
+              if (WaitFor([&] { return (run = FindProcessDialog(::GetCurrentProcessId(), "업데이트 중...")); }, 60000) &&
+                  WaitFor([&] { return text(IDCANCEL) == "닫기"; }, 120000)) {
+                  log = text(IDC_RUN_LOG);
+                  ::PostMessageA(run, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(::GetDlgItem(run, IDCANCEL)));
+              }
+          }) {}
+    const std::string& Wait() {
+        if (thread.joinable()) thread.join();
+        return log;
+    }
+    std::string log;
+    std::thread thread;
+};
+
+// The checked rows go to the run in row order, each with its switches; the
+// list is evaluated again after each run. A run that leaves the list empty
+// asks to quit, and so does a later one started by Enter with the start
+// button disabled, which has no checked row and so nothing to do; No keeps
+// the window.
+TEST_F(MainWindow, RunsTheCheckedRowsAndAsksToQuitOnceTheListIsEmpty) {
+    FakeRecord record;
+    program.Serve("fake_security.exe", "sc_a.exe");
+    program.Serve("fake_hotfix.exe", "sc_b.exe");
+    program.Serve("fake_gdiplus.exe", "sc_c.exe");
+    program.keys = {"KB990407", "KB990403", "KB990408"};
+    WriteCatalog(CatalogEntry(1, "가 업데이트", "sc_a.exe", "KB990407") +
+                     CatalogEntry(2, "나 업데이트", "sc_b.exe", "KB990403") +
+                     CatalogEntry(3, "다 업데이트", "sc_c.exe", "KB990408") + "CMDLINE=/passive\r\n",
+                 3);
+    EXPECT_TRUE(Open().empty());
+    ASSERT_EQ(List().GetItemCount(), 3);
+    List().SetCheck(1, false);
+    g_bDebug = 0;  // no question before each installer
+    RunCloser closer;
+    Click(IDC_START_UPDATE);
+    const std::string& log = closer.Wait();
+    size_t first = log.find("[1/2] 가 업데이트 를 다운로드 하고 있습니다.");
+    size_t second = log.find("[2/2] 다 업데이트 를 다운로드 하고 있습니다.");
+    EXPECT_TRUE(first < second && second != std::string::npos) << log;
+    EXPECT_EQ(log.find("나 업데이트"), std::string::npos);
+    EXPECT_EQ(record.Lines(), (std::vector<std::string>{
+                                  "\"" + program.dir.File("UPDATES\\sc_a.exe") + "\" -q -z",
+                                  "\"" + program.dir.File("UPDATES\\sc_c.exe") + "\" /passive"}));
+    // The installed two hidden, and the row unchecked before the run back checked.
+    EXPECT_EQ(Rows(), (std::vector<RemoteRow>{{"나 업데이트", "설치안됨", true, 2}}));
+
+    for (int run = 1; run <= 2; ++run) {
+        RunCloser closer;
+        BoxSequence question(MainWindowCaption(), {IDNO}, 60000);
+        if (run == 2) ::EnableWindow(::GetDlgItem(hwnd, IDC_START_UPDATE), FALSE);
+        ::SendMessageA(hwnd, WM_COMMAND, run == 1 ? IDC_START_UPDATE : IDOK, 0);
+        std::string log = closer.Wait();
+        EXPECT_TRUE(run == 1 ? log.find("[1/1] 나 업데이트 를 설치하고") != std::string::npos
+                             : log == "다운로드 및 설치할 항목이 없습니다.") << log;
+        EXPECT_EQ(question.Wait(), std::vector<std::string>{kAskQuit}) << "run " << run;
+        EXPECT_TRUE(::IsWindow(hwnd));
+        EXPECT_EQ(List().GetItemCount(), 0);
+    }
 }
 
 // --- The item menu and its commands -------------------------------------------

@@ -61,9 +61,7 @@ function(quellfix_fake_installer name)
   add_dependencies(quellfix_fixtures ${name})
 endfunction()
 
-# One variant per way an installer is recognised.
-quellfix_fake_installer(fake_iexpress UNINSTALL KB990401
-  DESCRIPTION "IExpress Setup" COMPANY "Quellfix Tests" ORGNAME "SFXCAB.EXE")
+# Installers the suites run, each recognised its own way.
 quellfix_fake_installer(fake_sfxcab UNINSTALL KB990402 EXIT_CODE 3010
   DESCRIPTION "Hotfix Package for Windows XP" COMPANY "Quellfix Tests"
   ORGNAME "KB990402.exe" ENGINE "SFXCAB.EXE")
@@ -71,9 +69,6 @@ quellfix_fake_installer(fake_hotfix UNINSTALL KB990403
   DESCRIPTION "Hotfix Package" COMPANY "Quellfix Tests" ORGNAME "SFXCAB.EXE" EMPTY_ENGINE)
 quellfix_fake_installer(fake_cabinet UNINSTALL KB990404
   DESCRIPTION "Win32 Cabinet Self-Extractor" COMPANY "Quellfix Tests" ORGNAME "WEXTRACT.EXE")
-quellfix_fake_installer(fake_update UNINSTALL KB990405
-  DESCRIPTION "Service Pack Setup" COMPANY "Quellfix Tests" ORGNAME "msiexec.exe"
-  ENGINE "update.exe")
 # An exit code above the range of int.
 quellfix_fake_installer(fake_msiexec UNINSTALL KB990406 EXIT_CODE 3221225477
   DESCRIPTION "Windows Installer" COMPANY "Quellfix Tests" ORGNAME "msiexec.exe.mui")

@@ -45,6 +45,12 @@ int SystemLanguage() {
     return p.languageId & 0x3FF;
 }
 
+std::string CatalogEntry(int n, const std::string& title, const std::string& file,
+                         const std::string& installedName) {
+    return "[" + std::to_string(n) + "]\r\nTITLE=" + title + "\r\nFILENAME=" + file +
+           "\r\nURL=" + HttpUrl(file) + "\r\nREGKEY=" + installedName + "\r\n";
+}
+
 std::string CatalogText(const std::string& entries, int count, int language) {
     return "[INFO]\r\nCOUNT=" + std::to_string(count) + "\r\nLANGUAGE=" +
            std::to_string(language < 0 ? SystemLanguage() : language) + "\r\n" + entries;

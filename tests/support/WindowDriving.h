@@ -40,6 +40,10 @@ std::string MainWindowCaption();
 int SystemLanguage();
 // A catalog of `count` entries for `language` (default: this system's).
 std::string CatalogText(const std::string& entries, int count, int language = -1);
+// Entry `n` of a catalog: its title, its file on the test server and the
+// name of the record that shows it installed.
+std::string CatalogEntry(int n, const std::string& title, const std::string& file,
+                         const std::string& installedName);
 
 // The program's folder moved to a fresh temporary one, debug mode off, for
 // the object's life; files it served and the Uninstall keys in `keys` go
