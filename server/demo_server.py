@@ -194,12 +194,12 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, root, log_file, sign_key=DEMO_SIGNING_KEY):
+    def __init__(self, address, root, log_file, sign_key=DEMO_SIGNING_KEY, handler=None):
         self.root = os.path.realpath(root)
         self.sign_key = sign_key
         self.log_file = log_file
         self.log_lock = threading.Lock()
-        super().__init__(address, Handler)
+        super().__init__(address, handler or Handler)
 
     def log(self, line):
         if self.log_file is None:
