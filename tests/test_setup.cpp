@@ -14,7 +14,6 @@
 #include "app/Config.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriving.h"
-#include "support/WindowPicture.h"
 
 using namespace testing_support;
 
@@ -138,13 +137,11 @@ struct ValueForTheTest {
 };
 
 // Waits until the wizard's next button reads `label` and can be pressed,
-// keeps a picture of the page when `picture` names one, and presses it.
-bool Advance(HWND wizard, const std::string& label, const char* picture = nullptr,
-             DWORD timeoutMs = 30000) {
+// and presses it.
+bool Advance(HWND wizard, const std::string& label, DWORD timeoutMs = 30000) {
     HWND next = ::GetDlgItem(wizard, kNextButton);
     if (!WaitFor([&] { return WindowText(next) == label && ::IsWindowEnabled(next); }, timeoutMs))
         return false;
-    if (picture) SaveWindowPicture(wizard, picture);
     return ::PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(kNextButton, BN_CLICKED),
                           reinterpret_cast<LPARAM>(next)) != FALSE;
 }
@@ -276,8 +273,8 @@ TEST_F(Setup, TheSelfUpdateDeliversTheNewVersionThroughTheWizard) {
     ASSERT_TRUE(WaitFor([&] { return (wizard = FindProcessDialog(setupPid, kWizardCaption)) != nullptr; },
                         30000)) << "the setup showed no wizard";
     ASSERT_TRUE(Advance(wizard, "다음 >")) << "no welcome page";
-    ASSERT_TRUE(Advance(wizard, "설치", "self_update_setup_folder")) << "no folder page";
-    ASSERT_TRUE(Advance(wizard, "마침", "self_update_setup_finish", 60000)) << "the installation did not finish";
+    ASSERT_TRUE(Advance(wizard, "설치")) << "no folder page";
+    ASSERT_TRUE(Advance(wizard, "마침", 60000)) << "the installation did not finish";
     ASSERT_TRUE(setup.EndsWithZero(30000)) << "the setup failed or still runs after its last page";
 
     // The new program in the old one's place, registered there, and started.
