@@ -59,7 +59,7 @@ TEST(Reader, AnswersOddFilesAsTheWindowsProfileReader) {
         {"cut_never_splits_a_character", "[S]\nA=" + std::string(1022, 'x') + "\xB0\xA1\n", "S", "A", std::string(1022, 'x'), 2},
         {"quotes_go_before_the_cut", "[S]\nA=\"abcdef\"\n", "S", "A", "abc", 2, 4},
         {"comment_lines", "[S]\n;A=1\n  ;B=2\n", "S", "B", "(missing)", 0},
-        {"semicolon_in_value", "[S]\nC=;3 ;x\n", "S", "C", ";3 ;x", 2},
+        {"semicolon_and_equals_in_value", "[S]\nC=;3 ;x=y\n", "S", "C", ";3 ;x=y", 2},
         {"cr_lf_and_blank_lines", lineEnds, "S", "B", "2", 5},
         {"no_final_line_end", lineEnds, "T", "C", "3", 7},
         {"empty_file", "", "S", "A", "(missing)", 0},
