@@ -7,42 +7,40 @@
 namespace {
 
 TEST(Switches, FirstMatchingRuleDecidesAndThePathIsQuoted) {
-    const std::string dir = "C:\\Program Files\\Q F\\UPDATES\\", exe = dir + "kb990401.exe", q = "\"" + exe + "\"";
+    using R = SwitchRule;
+    const std::string dir = "C:\\Program Files\\Q F\\UPDATES\\";
     // description, company, orgName, engine, hasEngine
     const InstallerInfo none{}, iexpress{"IExpress Setup", "", "SFXCAB.EXE", ""};
-    // `diagnostics`: how many lines go to the diagnostic viewer.
-    const struct { const char* name; const char* catalog; InstallerInfo info; std::string path; bool windows98;
+    // `file` in `dir`; `commandLine` with @ for its quoted path; `diagnostics`: lines for the diagnostic viewer.
+    const struct { const char* name; const char* catalog; InstallerInfo info; const char* file; bool windows98;
                    SwitchRule rule; std::string commandLine; size_t diagnostics; } cases[] = {
-        {"none_any_case", "nOnE", iexpress, exe, false, SwitchRule::CatalogNone, q, 1},
-        {"catalog_beats_windows98", "/passive", iexpress, exe, true, SwitchRule::Catalog, q + " /passive", 1},
-        {"windows98_beats_resource", "", iexpress, exe, true, SwitchRule::Windows98, q + " /q:a /r:n", 0},
-        {"msi_in_capitals_even_on_98", "", none, dir + "SETUP.MSI", true, SwitchRule::WindowsInstaller,
-         "msiexec /i \"" + dir + "SETUP.MSI\" /quiet /norestart", 0},
-        {"msu", "", none, dir + "Windows6.0-KB990416-x86.msu", false, SwitchRule::StandaloneUpdate,
-         "wusa.exe \"" + dir + "Windows6.0-KB990416-x86.msu\" /quiet /norestart", 0},
-        {"iexpress_before_sfxcab", "", iexpress, exe, false, SwitchRule::IExpress, q + " /Q", 0},
-        {"sfxcab_engine_before_hotfix", "", {"Hotfix Package for XP", "", "KB1.exe", "SFXCAB.EXE", true}, exe, false,
-         SwitchRule::SfxCab, q + " /quiet /norestart", 0},
-        {"empty_engine_hides_orgname", "", {"Hotfix Package", "", "SFXCAB.EXE", "", true}, exe, false,
-         SwitchRule::Hotfix, q + " /quiet /norestart", 0},
-        {"cabinet", "", {"Win32 Cabinet Self-Extractor", "", "", ""}, exe, false, SwitchRule::CabinetExtractor,
-         q + " /Q", 0},
-        {"engine_before_orgname", "", {"Service Pack Setup", "", "msiexec.exe", "update.exe", true}, exe, false,
-         SwitchRule::UpdateEngine, q + " /quiet /norestart", 0},
-        {"msiexec_longer_name", "", {"Windows Installer", "", "msiexec.exe.mui", ""}, exe, false, SwitchRule::Msiexec,
-         q + " /Q", 0},
-        {"security_update", "", {"Security Update for XP (KB1)", "", "", ""}, exe, false, SwitchRule::SecurityUpdate,
-         q + " -q -z", 0},
-        {"gdiplus", "", {"Microsoft GDI+ Detection Tool", "", "", ""}, exe, false, SwitchRule::GdiPlusTool,
-         q + " /Q", 0},
-        {"case_matters", "", {"security update", "", "", ""}, exe, false, SwitchRule::Unrecognised, q, 5},
-        {"no_extension", "", none, dir + "setup", false, SwitchRule::Unrecognised, "\"" + dir + "setup\"", 5},
+        {"none_any_case", "nOnE", iexpress, "a.exe", false, R::CatalogNone, "@", 1},
+        {"catalog_beats_windows98", "/passive", iexpress, "a.exe", true, R::Catalog, "@ /passive", 1},
+        {"windows98_beats_resource", "", iexpress, "a.exe", true, R::Windows98, "@ /q:a /r:n", 0},
+        {"msi_in_capitals_even_on_98", "", none, "SETUP.MSI", true, R::WindowsInstaller, "msiexec /i @ /quiet /norestart", 0},
+        {"msu", "", none, "Windows6.0-KB990416-x86.msu", false, R::StandaloneUpdate, "wusa.exe @ /quiet /norestart", 0},
+        {"iexpress_before_sfxcab", "", iexpress, "a.exe", false, R::IExpress, "@ /Q", 0},
+        {"sfxcab_engine_before_hotfix", "", {"Hotfix Package for XP", "", "KB1.exe", "SFXCAB.EXE", true}, "a.exe", false,
+         R::SfxCab, "@ /quiet /norestart", 0},
+        {"empty_engine_hides_orgname", "", {"Hotfix Package", "", "SFXCAB.EXE", "", true}, "a.exe", false, R::Hotfix,
+         "@ /quiet /norestart", 0},
+        {"cabinet", "", {"Win32 Cabinet Self-Extractor", "", "", ""}, "a.exe", false, R::CabinetExtractor, "@ /Q", 0},
+        {"engine_before_orgname", "", {"Service Pack Setup", "", "msiexec.exe", "update.exe", true}, "a.exe", false,
+         R::UpdateEngine, "@ /quiet /norestart", 0},
+        {"msiexec_longer_name", "", {"Windows Installer", "", "msiexec.exe.mui", ""}, "a.exe", false, R::Msiexec, "@ /Q", 0},
+        {"security_update", "", {"Security Update for XP (KB1)", "", "", ""}, "a.exe", false, R::SecurityUpdate, "@ -q -z", 0},
+        {"gdiplus", "", {"Microsoft GDI+ Detection Tool", "", "", ""}, "a.exe", false, R::GdiPlusTool, "@ /Q", 0},
+        {"case_matters", "", {"security update", "", "", ""}, "a.exe", false, R::Unrecognised, "@", 5},
+        {"no_extension", "", none, "setup", false, R::Unrecognised, "@", 5},
     };
     for (const auto& c : cases) {
-        SwitchChoice choice = ChooseSwitches(c.catalog, c.info, c.path, c.windows98);
+        const std::string path = dir + c.file;
+        std::string expected = c.commandLine;
+        expected.replace(expected.find('@'), 1, "\"" + path + "\"");
+        SwitchChoice choice = ChooseSwitches(c.catalog, c.info, path, c.windows98);
         EXPECT_EQ(static_cast<int>(choice.rule), static_cast<int>(c.rule)) << c.name;
-        EXPECT_EQ(choice.commandLine, c.commandLine) << c.name;
-        EXPECT_EQ(choice.unrecognised, c.rule == SwitchRule::Unrecognised) << c.name;
+        EXPECT_EQ(choice.commandLine, expected) << c.name;
+        EXPECT_EQ(choice.unrecognised, c.rule == R::Unrecognised) << c.name;
         EXPECT_EQ(choice.diagnostics.size(), c.diagnostics) << c.name;
     }
 }
