@@ -24,26 +24,20 @@ TEST(OsIdentificationLive, WritesNoMoreThan256BytesOfTheName) {
 }
 
 // Probe output: name, OS code, bits, service pack, IsWindows98, IsWindowsNT.
-TEST(OsIdentificationLive, NamesEachSystemWineEmulates) {
+// One system for each set of facts gathered (the names that other facts
+// make are the native tables' rows).
+TEST(OsIdentificationLive, NamesEachKindOfSystemWineEmulates) {
     const char* unsupported = "This program does not support this version of Windows.";
     // A 64-bit build sees the 64-bit editions Wine reports to 64-bit processes.
     const bool kWide = sizeof(void*) == 8;
     const std::string bits = kWide ? "64" : "32";
-    const struct {
-        const char* version;
-        std::vector<std::string> lines;
-    } cases[] = {
+    const struct { const char* version; std::vector<std::string> lines; } cases[] = {
         {"win98", {"Microsoft Windows98 SE ", "1", "32", "1", "1", "0"}},
-        {"winme", {"Microsoft Windows Millennium Edition", "2", "32", "0", "0", "0"}},
-        {"win2k", {"Microsoft Windows 2000 Professional Service Pack 4 (build 2195)", "3", "32", "4", "0", "1"}},
         {"winxp", {"Microsoft Windows XP Professional Service Pack 3 (build 2600)", "4", "32", "3", "0", "1"}},
         {"win2003", {std::string("Microsoft Windows Server 2003, Standard ") + (kWide ? "x64 " : "") +
                          "Edition Service Pack 2 (build 3790)", "5", "32", "2", "0", "1"}},
         // Wine answers GetProductInfo with 28, which has no edition text.
         {"vista", {"Microsoft Windows Vista , " + bits + "-bit Service Pack 2 (build 6002)", "6", bits, "2", "0", "1"}},
-        {"win2008", {"Microsoft Windows Server 2008 Standard Edition, " + bits + "-bit Service Pack 2 (build 6002)", "7",
-                     bits, "2", "0", "1"}},
-        {"win7", {"Microsoft  Service Pack 1 (build 7601)", "0", "32", "1", "0", "1"}},
         // The message once for the identification, once for IsWindows98.
         {"nt40", {unsupported, unsupported, "", "0", "32", "0", "0", "1"}},
     };
