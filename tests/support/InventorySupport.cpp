@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "registry/RegistryKey.h"
 #include "support/TestSupport.h"
 
 // Declared by the headers for Vista and later only; Wine has it for every
@@ -14,27 +15,17 @@ namespace testing_support {
 
 RegValue SzValue(const std::string& text) { return RegValue{REG_SZ, text + std::string(1, '\0')}; }
 
-RegValue DwordValue(DWORD value) {
-    return RegValue{REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)};
-}
+RegValue DwordValue(DWORD value) { return {REG_DWORD, std::string(reinterpret_cast<char*>(&value), sizeof value)}; }
 
 namespace {
-
-struct Key {
-    ~Key() {
-        if (h) ::RegCloseKey(h);
-    }
-    HKEY h = nullptr;
-};
 
 std::vector<std::string> SubKeyNames(HKEY key) {
     std::vector<std::string> names;
     char name[1024];
     DWORD length = sizeof name;
     for (DWORD i = 0; ::RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, length = sizeof name) {
+         ++i, length = sizeof name)
         names.emplace_back(name, length);
-    }
     return names;
 }
 
@@ -42,61 +33,55 @@ std::vector<std::string> SubKeyNames(HKEY key) {
 void DeleteChildTree(HKEY parent, const std::string& name) {
     SetKeySddl(parent, name, "D:(A;OICI;KA;;;WD)", DACL_SECURITY_INFORMATION, WRITE_DAC);
     {
-        Key key;
-        if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key.h) == ERROR_SUCCESS) {
-            for (const std::string& child : SubKeyNames(key.h)) DeleteChildTree(key.h, child);
-        }
+        CRegKeyGuard key;
+        if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.Receive()) == ERROR_SUCCESS)
+            for (const std::string& child : SubKeyNames(key.Get())) DeleteChildTree(key.Get(), child);
     }
     ::RegDeleteKeyA(parent, name.c_str());
+}
+
+const char kBackups[] = "Software\\QuellfixTestBackup";
+
+bool CopyTree(HKEY fromRoot, const std::string& from, HKEY toRoot, const std::string& to) {
+    CRegKeyGuard source, target;
+    return ::RegOpenKeyExA(fromRoot, from.c_str(), 0, KEY_READ, source.Receive()) == ERROR_SUCCESS &&
+           ::RegCreateKeyExA(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, target.Receive(), nullptr) ==
+               ERROR_SUCCESS &&
+           ::RegCopyTreeA(source.Get(), nullptr, target.Get()) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 bool PlantKey(HKEY root, const std::string& path) {
-    Key key;
-    return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key.h, nullptr) ==
+    CRegKeyGuard key;
+    return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) ==
            ERROR_SUCCESS;
 }
 
 bool PlantValue(HKEY root, const std::string& path, const std::string& name, const RegValue& value) {
-    Key key;
-    return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key.h, nullptr) ==
+    CRegKeyGuard key;
+    return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(), nullptr) ==
                ERROR_SUCCESS &&
-           ::RegSetValueExA(key.h, name.empty() ? nullptr : name.c_str(), 0, value.type,
+           ::RegSetValueExA(key.Get(), name.empty() ? nullptr : name.c_str(), 0, value.type,
                             reinterpret_cast<const BYTE*>(value.bytes.data()),
                             static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
 
 bool KeyExists(HKEY root, const std::string& path) {
-    Key key;
-    return ::RegOpenKeyExA(root, path.c_str(), 0, READ_CONTROL, &key.h) != ERROR_FILE_NOT_FOUND;
+    CRegKeyGuard key;
+    return ::RegOpenKeyExA(root, path.c_str(), 0, READ_CONTROL, key.Receive()) != ERROR_FILE_NOT_FOUND;
 }
 
 bool DeleteKeyTree(HKEY root, const std::string& path) {
     if (!KeyExists(root, path)) return true;
     std::string::size_type slash = path.rfind('\\');
-    Key parent;
-    if (slash != std::string::npos &&
-        ::RegOpenKeyExA(root, path.substr(0, slash).c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &parent.h) != ERROR_SUCCESS) {
+    CRegKeyGuard parent;
+    if (slash != std::string::npos && ::RegOpenKeyExA(root, path.substr(0, slash).c_str(), 0, KEY_ENUMERATE_SUB_KEYS,
+                                                      parent.Receive()) != ERROR_SUCCESS)
         return false;
-    }
-    DeleteChildTree(parent.h ? parent.h : root, slash == std::string::npos ? path : path.substr(slash + 1));
+    DeleteChildTree(parent.Get() ? parent.Get() : root, slash == std::string::npos ? path : path.substr(slash + 1));
     return !KeyExists(root, path);
 }
-
-namespace {
-
-const char kBackups[] = "Software\\QuellfixTestBackup";
-
-bool CopyTree(HKEY fromRoot, const std::string& from, HKEY toRoot, const std::string& to) {
-    Key source, target;
-    return ::RegOpenKeyExA(fromRoot, from.c_str(), 0, KEY_READ, &source.h) == ERROR_SUCCESS &&
-           ::RegCreateKeyExA(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target.h, nullptr) ==
-               ERROR_SUCCESS &&
-           ::RegCopyTreeA(source.h, nullptr, target.h) == ERROR_SUCCESS;
-}
-
-}  // namespace
 
 RegistryBackup::RegistryBackup(HKEY root, std::string path) : m_root(root), m_path(std::move(path)) {
     static int counter = 0;
@@ -106,13 +91,10 @@ RegistryBackup::RegistryBackup(HKEY root, std::string path) : m_root(root), m_pa
         if (CopyTree(m_root, m_path, HKEY_CURRENT_USER, copy)) m_copy = copy;
         return;
     }
-    m_missingFrom = m_path;
-    for (auto slash = m_path.find('\\'); slash != std::string::npos; slash = m_path.find('\\', slash + 1)) {
-        if (!KeyExists(m_root, m_path.substr(0, slash))) {
-            m_missingFrom = m_path.substr(0, slash);
-            break;
-        }
-    }
+    // The top-most of its parents that is missing too, or itself.
+    auto slash = m_path.find('\\');
+    while (slash != std::string::npos && KeyExists(m_root, m_path.substr(0, slash))) slash = m_path.find('\\', slash + 1);
+    m_missingFrom = m_path.substr(0, slash);
 }
 
 RegistryBackup::~RegistryBackup() {
@@ -127,37 +109,28 @@ RegistryBackup::~RegistryBackup() {
 }
 
 std::string KeySecurity(HKEY root, const std::string& path, SECURITY_INFORMATION info) {
-    Key key;
+    CRegKeyGuard key;
     DWORD size = 0;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, READ_CONTROL, &key.h) != ERROR_SUCCESS) return "";
-    ::RegGetKeySecurity(key.h, info, nullptr, &size);
+    if (::RegOpenKeyExA(root, path.c_str(), 0, READ_CONTROL, key.Receive()) != ERROR_SUCCESS) return "";
+    ::RegGetKeySecurity(key.Get(), info, nullptr, &size);
     std::string bytes(size, '\0');
-    if (size == 0 || ::RegGetKeySecurity(key.h, info, &bytes[0], &size) != ERROR_SUCCESS) return "";
+    if (size == 0 || ::RegGetKeySecurity(key.Get(), info, &bytes[0], &size) != ERROR_SUCCESS) return "";
     return bytes.substr(0, size);
 }
 
 bool SetKeySddl(HKEY root, const std::string& path, const std::string& sddl, SECURITY_INFORMATION info,
                 REGSAM access) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                                nullptr)) {
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
         return false;
-    }
-    Key key;
-    bool ok = ::RegOpenKeyExA(root, path.c_str(), 0, access, &key.h) == ERROR_SUCCESS &&
-              ::RegSetKeySecurity(key.h, info, descriptor) == ERROR_SUCCESS;
+    CRegKeyGuard key;
+    bool ok = ::RegOpenKeyExA(root, path.c_str(), 0, access, key.Receive()) == ERROR_SUCCESS &&
+              ::RegSetKeySecurity(key.Get(), info, descriptor) == ERROR_SUCCESS;
     ::LocalFree(descriptor);
     return ok;
 }
 
 std::string InventoryFixture(const std::string& name) { return BinaryDir() + "\\tests\\inventory\\" + name; }
-
-ScopedFile::ScopedFile(std::string path, const std::string& bytes)
-    : m_path(std::move(path)), m_ok(!FileExists(m_path) && WriteBytes(m_path, bytes)) {}
-
-ScopedFile::~ScopedFile() {
-    if (m_ok) ::DeleteFileA(m_path.c_str());
-}
 
 std::vector<std::string> RunInventoryProbe(const std::string& windowsVersion, const std::string& arguments) {
     const char defaults[] = "Software\\Wine\\AppDefaults\\probe_inventory.exe";
@@ -178,11 +151,11 @@ std::vector<std::string> RunInventoryProbe(const std::string& windowsVersion, co
                                     nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     ::CloseHandle(out);
     if (!started) return {"<not started>"};
-    DWORD waited = ::WaitForSingleObject(pi.hProcess, 60000);
-    if (waited != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 1);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    if (waited != WAIT_OBJECT_0) return {"<timed out>"};
+    KernelHandle process(pi.hProcess), thread(pi.hThread);
+    if (::WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(pi.hProcess, 1);
+        return {"<timed out>"};
+    }
     std::vector<std::string> lines;
     std::istringstream in(ReadBytes(outPath));
     for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));

@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
+
 namespace testing_support {
 
-struct RegValue {
-    DWORD type = REG_NONE;
-    std::string bytes;
-};
+struct RegValue { DWORD type = REG_NONE; std::string bytes; };
 RegValue SzValue(const std::string& text);
 RegValue DwordValue(DWORD value);
 
@@ -47,26 +46,23 @@ bool SetKeySddl(HKEY root, const std::string& path, const std::string& sddl,
 
 std::string InventoryFixture(const std::string& name);  // a DLL the build made
 inline std::string SystemDirectory() {
-    char buffer[MAX_PATH + 1] = {};
-    return std::string(buffer, ::GetSystemDirectoryA(buffer, MAX_PATH));
+    char b[MAX_PATH + 1] = {};
+    return std::string(b, ::GetSystemDirectoryA(b, MAX_PATH));
 }
 inline std::string WindowsDirectory() {
-    char buffer[MAX_PATH + 1] = {};
-    return std::string(buffer, ::GetWindowsDirectoryA(buffer, MAX_PATH));
+    char b[MAX_PATH + 1] = {};
+    return std::string(b, ::GetWindowsDirectoryA(b, MAX_PATH));
 }
 
-// A file written for the test's duration, deleted at the end.
-class ScopedFile {
-public:
-    ScopedFile(std::string path, const std::string& bytes);
-    ~ScopedFile();
+// A file written for the test's duration and deleted at the end; `ok` false
+// (and nothing written) when the file exists already.
+struct ScopedFile {
+    ScopedFile(std::string where, const std::string& bytes)
+        : path(std::move(where)), ok(!FileExists(path) && WriteBytes(path, bytes)) {}
+    ~ScopedFile() { if (ok) ::DeleteFileA(path.c_str()); }
     ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    bool Ok() const { return m_ok; }
-
-private:
-    std::string m_path;
-    bool m_ok;
+    const std::string path;
+    const bool ok;
 };
 
 // Runs the inventory probe with Wine's Windows version for it set to
