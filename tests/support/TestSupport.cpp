@@ -1,6 +1,7 @@
 // Test helpers (see TestSupport.h).
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -23,9 +24,7 @@ ScopedTempDir::ScopedTempDir(const char* prefix) {
     }
 }
 
-ScopedTempDir::~ScopedTempDir() {
-    if (!m_path.empty()) RemoveTree(m_path);
-}
+ScopedTempDir::~ScopedTempDir() { if (!m_path.empty()) RemoveTree(m_path); }
 
 void RemoveTree(const std::string& path) {
     WIN32_FIND_DATAA data;
@@ -63,9 +62,7 @@ std::string ReadBytes(const std::string& path, bool* ok) {
     return content.str();
 }
 
-bool FileExists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 long long FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -75,9 +72,7 @@ long long FileSize(const std::string& path) {
 
 std::string WinePath(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
@@ -102,9 +97,8 @@ std::vector<std::string> HttpRequests() {
     std::string log = Env("QUELLFIX_TEST_HTTP_LOG");
     if (log.empty()) return lines;
     std::istringstream in(ReadBytes(WinePath(log)));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (std::string line; std::getline(in, line);) {
+        line = line.substr(0, line.find('\r'));
         if (!line.empty()) lines.push_back(line);
     }
     return lines;

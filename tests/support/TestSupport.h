@@ -55,11 +55,7 @@ void PumpMessages();
 
 // A message box (dialog class #32770) shown by process `pid` (0: any),
 // with `title` (and `text`, when given); its text and handle are read back.
-struct FoundBox {
-    HWND hwnd = nullptr;
-    std::string title;
-    std::string text;
-};
+struct FoundBox { HWND hwnd = nullptr; std::string title, text; };
 FoundBox FindMessageBox(const std::string& title, DWORD pid = 0, const std::string& text = "");
 
 }  // namespace testing_support
