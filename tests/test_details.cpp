@@ -9,8 +9,7 @@
 #include "details/ItemCommands.h"
 #include "resource.h"
 #include "support/InventorySupport.h"
-#include "support/TestSupport.h"
-#include "ui/Controls.h"
+#include "support/RunFixtures.h"
 
 using namespace testing_support;
 
@@ -22,6 +21,12 @@ const char kKorean[] =
 
 // The WebBrowser control's class registration.
 const char kBrowserServer[] = "CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32";
+
+// Catalog entry `n` with its description and an article on the test server.
+std::string Entry(int n, const std::string& description, const std::string& article) {
+    return "[" + std::to_string(n) + "]\r\nDESCRIPTION=" + description + "\r\nARTICLE=" +
+           HttpUrl("details/" + article) + "\r\n";
+}
 
 // ShowUpdateDetails run modally over an owner window on a GUI thread of its
 // own, with OLE as the program has it, while the test thread acts as the user.
@@ -52,8 +57,7 @@ protected:
 
     ScopedTempDir m_dir{"qf details "};
     std::string m_catalog = m_dir.File("quellfix.ini");
-    HWND m_dlg = nullptr;
-    HWND m_owner = nullptr;
+    HWND m_dlg = nullptr, m_owner = nullptr;
     bool m_ownerEnabledAfter = false;
     HANDLE m_thread = nullptr;
     DWORD m_threadId = 0;
@@ -70,10 +74,7 @@ private:
         if (ole) ::OleUninitialize();
         return 0;
     }
-    static BOOL CALLBACK PostClose(HWND hwnd, LPARAM) {
-        ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
-        return TRUE;
-    }
+    static BOOL CALLBACK PostClose(HWND hwnd, LPARAM) { ::PostMessageA(hwnd, WM_CLOSE, 0, 0); return TRUE; }
     static BOOL CALLBACK FindDialog(HWND hwnd, LPARAM found) {
         char cls[16] = {};
         ::GetClassNameA(hwnd, cls, sizeof cls);
@@ -85,19 +86,12 @@ private:
 };
 
 TEST_F(DetailsCommand, ShowsTheEntrysDescriptionAndArticleModallyAndClosesByItsButton) {
-    ASSERT_NE(Open("[INFO]\r\nCOUNT=2\r\n[1]\r\nDESCRIPTION=not this one\r\nARTICLE=" + HttpUrl("details/entry1.html") +
-                       "\r\n[2]\r\nTITLE=second\r\nDESCRIPTION=" + kKorean + "\r\nARTICLE=" +
-                       HttpUrl("details/entry2.html") + "\r\n",
-                   2),
-              nullptr);
+    const std::string catalog = "[INFO]\r\nCOUNT=2\r\n" + Entry(1, "not this one", "entry1.html");
+    ASSERT_NE(Open(catalog + Entry(2, kKorean, "entry2.html"), 2), nullptr);
     EXPECT_EQ(Control(m_dlg).GetText(), "업데이트 정보");
     EXPECT_EQ(Description(), kKorean);
     EXPECT_TRUE(ControlShown());
-    EXPECT_TRUE(WaitFor([&] {
-        for (const std::string& line : HttpRequests())
-            if (line == "GET /details/entry2.html") return true;
-        return false;
-    }, 20000)) << "the article was not asked for";
+    EXPECT_TRUE(WaitFor([] { return Requests("GET /details/entry2.html") > 0; }, 20000)) << "no article asked for";
     EXPECT_EQ(::GetWindow(m_dlg, GW_OWNER), m_owner);
     EXPECT_FALSE(::IsWindowEnabled(m_owner));
     ::PostMessageA(::GetDlgItem(m_dlg, IDOK), BM_CLICK, 0, 0);  // 닫기
@@ -109,9 +103,7 @@ TEST_F(DetailsCommand, OpensAndClosesByEscWhereTheBrowserCannotBeCreated) {
     // A system without the control: its registration names a library that does not exist.
     RegistryBackup registration(HKEY_CLASSES_ROOT, kBrowserServer);
     ASSERT_TRUE(PlantValue(HKEY_CLASSES_ROOT, kBrowserServer, "", SzValue("C:\\quellfix-test\\no-such-browser.dll")));
-    ASSERT_NE(Open("[1]\r\nDESCRIPTION=" + std::string(kKorean) + "\r\nARTICLE=" + HttpUrl("details/none.html") + "\r\n",
-                   1),
-              nullptr);
+    ASSERT_NE(Open(Entry(1, kKorean, "none.html"), 1), nullptr);
     EXPECT_EQ(Description(), kKorean);
     EXPECT_FALSE(ControlShown());
     // Esc goes to the window with the focus, as from the keyboard.

@@ -15,43 +15,27 @@ namespace {
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
     unsigned state = 1;
-    for (char& c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 16);
-    }
+    for (char& c : bytes) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
     return bytes;
 }
 
 // A file in the test server's folder under a name of its own, removed at the end.
-class ServedFile {
-public:
-    explicit ServedFile(const std::string& content) {
-        static int counter = 0;
-        m_name = "net_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++counter) + ".bin";
-        EXPECT_TRUE(WriteBytes(Path(), content));
-    }
-    ~ServedFile() { ::DeleteFileA(Path().c_str()); }
-    const std::string& Name() const { return m_name; }
-    std::string Url(const std::string& query = "") const { return HttpUrl(m_name) + (query.empty() ? "" : "?" + query); }
-
-private:
-    std::string Path() const { return HttpRoot() + "\\" + m_name; }
-    std::string m_name;
+int servedFiles = 0;
+struct ServedFile {
+    explicit ServedFile(const std::string& content) { EXPECT_TRUE(WriteBytes(HttpRoot() + "\\" + name, content)); }
+    ~ServedFile() { ::DeleteFileA((HttpRoot() + "\\" + name).c_str()); }
+    std::string Url(const std::string& query = "") const { return HttpUrl(name) + (query.empty() ? "" : "?" + query); }
+    const std::string name =
+        "net_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++servedFiles) + ".bin";
 };
 
 std::string DownServerUrl() { return "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/net.bin"; }
 
 // With and without a length, empty, without a window, over a longer file.
 TEST(Download, WritesTheBodyAndReportsProgressInBlocksOfAtMost512) {
-    const struct {
-        const char* name;
-        size_t size;
-        const char* query;
-        bool window;
-    } cases[] = {{"with_length", 70001, "", true},
-                 {"without_length", 70001, "nolength=1", true},
-                 {"empty", 0, "", true},
-                 {"no_window", 9000, "", false}};
+    const struct { const char* name; size_t size; const char* query; bool window; } cases[] = {
+        {"with_length", 70001, "", true}, {"without_length", 70001, "nolength=1", true},
+        {"empty", 0, "", true}, {"no_window", 9000, "", false}};
     for (const auto& c : cases) {
         const std::string body = Pattern(c.size);
         ServedFile served(body);
@@ -80,35 +64,25 @@ TEST(Download, WritesTheBodyAndReportsProgressInBlocksOfAtMost512) {
 TEST(Download, EveryCallAsksTheServerAgain) {
     ServedFile served(Pattern(2000));
     ScopedTempDir dir;
-    auto requests = [&] {
-        size_t n = 0;
-        for (const std::string& line : HttpRequests()) n += line == "GET /" + served.Name();
-        return n;
-    };
-    for (size_t i = 1; i <= 2; ++i) {
+    const std::string get = "GET /" + served.name;
+    for (int i = 1; i <= 2; ++i) {
         ASSERT_EQ(DownloadFile(served.Url(), dir.File("kb.exe"), nullptr), 1);
-        EXPECT_TRUE(WaitFor([&] { return requests() == i; }, 5000)) << requests();
+        EXPECT_TRUE(WaitFor([&] { return Requests(get) == i; }, 5000)) << Requests(get);
     }
 }
 
 TEST(Download, AFailureReturnsZeroAndLeavesTheEarlierFileUntouched) {
-    const struct {
-        const char* name;
-        const char* query;
-        bool folderMissing;  // the local path lies in a folder that does not exist
-    } cases[] = {{"status_404", "status=404", false},
-                 {"connection_dropped", "drop=1000", false},
-                 {"short_body", "length=80000", false},
-                 {"local_folder_missing", "", true}};
+    // folderMissing: the local path lies in a folder that does not exist.
+    const struct { const char* name; const char* query; bool folderMissing; } cases[] = {
+        {"status_404", "status=404", false}, {"connection_dropped", "drop=1000", false},
+        {"short_body", "length=80000", false}, {"local_folder_missing", "", true}};
     for (const auto& c : cases) {
         ServedFile served(Pattern(70001));
         ScopedTempDir dir("qf updates ");
         const std::string folder = c.folderMissing ? dir.File("no such folder") : dir.Path();
         const std::string local = folder + "\\kb990401.exe";
         const std::string earlier = "the installer downloaded last week";
-        if (!c.folderMissing) {
-            ASSERT_TRUE(WriteBytes(local, earlier));
-        }
+        ASSERT_TRUE(c.folderMissing || WriteBytes(local, earlier));
         NotifyRecorder window;
         EXPECT_EQ(DownloadFile(served.Url(c.query), local, window.Hwnd()), 0) << c.name;
         EXPECT_EQ(window.Done(), std::vector<LPARAM>{0}) << c.name;

@@ -26,11 +26,10 @@ protected:
         for (const char* folder : {"", "\\update", "\\update\\v2"})
             ASSERT_TRUE(::CreateDirectoryA((HttpRoot() + "\\" + prefix + folder).c_str(), nullptr));
         base = HttpUrl(prefix + "/");
+        published = HttpRoot() + "\\" + prefix + "\\update\\v2\\6_64_18.ini";
         g_strProgramDir = dir.Path();
         ASSERT_TRUE(WriteBytes(path, kOldCatalog));
-        profile.osCode = 6;
-        profile.osBits = 64;
-        profile.languageId = 0x0412;
+        profile.osCode = 6, profile.osBits = 64, profile.languageId = 0x0412;
     }
     void TearDown() override {
         RemoveTree(HttpRoot() + "\\" + prefix);
@@ -38,12 +37,10 @@ protected:
         g_strProgramDir = saved;
         g_bDebug = 0;
     }
-    void Publish(const std::string& text) {
-        ASSERT_TRUE(WriteBytes(HttpRoot() + "\\" + prefix + "\\update\\v2\\6_64_18.ini", text));
-    }
+    void Publish(const std::string& text) { ASSERT_TRUE(WriteBytes(published, text)); }
 
     ScopedTempDir dir{"qf rt "};
-    std::string prefix, base, path = dir.File("quellfix.ini"), saved = g_strProgramDir;
+    std::string prefix, base, published, path = dir.File("quellfix.ini"), saved = g_strProgramDir;
     const std::string rules = HttpRoot() + "\\.rules.json";
     const std::string caption = std::string("Quellfix 2.0 - ") + kHomePage;
     SystemProfile profile;
@@ -61,24 +58,19 @@ TEST_F(Retrieval, PutsTheCatalogForThisSystemInPlaceAndKeepsTheCopy) {
 }
 
 TEST_F(Retrieval, RefusedAnswersLeaveTheLocalCatalogAlone) {
-    const struct {
-        const char* name;
-        const char* published;  // nullptr: no file (404)
-        const char* rule;       // the server's rule for the request, or nullptr
-    } cases[] = {{"not_found", nullptr, nullptr},
-                 {"server_down", nullptr, nullptr},
-                 {"no_info_section", "<html><body>hello</body></html>", nullptr},
-                 {"no_language_key", "[INFO]\r\nCOUNT=3\r\n", nullptr},
-                 {"language_error", "[INFO]\r\nLANGUAGE=error\r\n", nullptr},
-                 {"server_error_page", "[INFO]\r\nLANGUAGE=18\r\n", "{\"status\": 500}"},
-                 {"cut_short", "[INFO]\r\nLANGUAGE=18\r\n[1]\r\nTITLE=x\r\n", "{\"drop\": 20}"}};
+    // published: the file served (nullptr: none, 404); rule: the server's rule for the request.
+    const struct { const char* name; const char* published; const char* rule; } cases[] = {
+        {"not_found", nullptr, nullptr}, {"server_down", nullptr, nullptr},
+        {"no_info_section", "<html><body>hello</body></html>", nullptr},
+        {"no_language_key", "[INFO]\r\nCOUNT=3\r\n", nullptr},
+        {"language_error", "[INFO]\r\nLANGUAGE=error\r\n", nullptr},
+        {"server_error_page", "[INFO]\r\nLANGUAGE=18\r\n", "{\"status\": 500}"},
+        {"cut_short", "[INFO]\r\nLANGUAGE=18\r\n[1]\r\nTITLE=x\r\n", "{\"drop\": 20}"}};
     for (const auto& c : cases) {
-        ::DeleteFileA((HttpRoot() + "\\" + prefix + "\\update\\v2\\6_64_18.ini").c_str());
+        ::DeleteFileA(published.c_str());
         if (c.published) Publish(c.published);
         ::DeleteFileA(rules.c_str());
-        if (c.rule) {
-            ASSERT_TRUE(WriteBytes(rules, "{\"/" + prefix + "/update/v2/6_64_18.ini\": " + c.rule + "}"));
-        }
+        ASSERT_TRUE(!c.rule || WriteBytes(rules, "{\"/" + prefix + "/update/v2/6_64_18.ini\": " + c.rule + "}"));
         std::string server = std::string(c.name) == "server_down"
                                  ? "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/"
                                  : base;
