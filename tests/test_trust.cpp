@@ -4,8 +4,6 @@
 // file names that would leave UPDATES refused before any request.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "catalog/Retrieval.h"
 #include "net/Download.h"
 #include "registry/Handles.h"
@@ -16,13 +14,10 @@ using namespace testing_support;
 
 namespace {
 
-const std::string kKeys = QUELLFIX_TEST_KEYS;
-
 // Has the test server sign the served file `relative` with openssl, as a
 // publisher does; the signature goes to `relative` + ".sig".
 void Sign(const std::string& relative, const std::string& key = "trust") {
-    ASSERT_EQ(FetchFirstLine(HttpUrl("__sign__/" + relative + "?key=" + kKeys + "/" + key + ".pem")),
-              "ok\n")
+    ASSERT_EQ(FetchFirstLine(HttpUrl("__sign__/" + relative + "?key=" QUELLFIX_TEST_KEYS "/" + key + ".pem")), "ok\n")
         << relative;
 }
 
@@ -31,11 +26,7 @@ std::string DigestOf(const std::string& path) {
     Sha256Digest digest{};
     EXPECT_TRUE(HashFile(file.Get(), digest)) << path;
     std::string hex;
-    char two[3];
-    for (unsigned char b : digest) {
-        std::snprintf(two, sizeof two, "%02x", b);
-        hex += two;
-    }
+    for (unsigned char b : digest) hex.append(1, "0123456789abcdef"[b >> 4]).append(1, "0123456789abcdef"[b & 15]);
     return hex;
 }
 
@@ -50,18 +41,10 @@ TEST_F(UpdateServerTest, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
     const std::string kFresh = "[INFO]\r\nCOUNT=1\r\nLANGUAGE=18\r\n[1]\r\nTITLE=새 목록\r\n";
     const std::string local = program.dir.File("quellfix.ini");
     ASSERT_TRUE(WriteBytes(local, kOld));
-    struct {
-        const char* what;
-        std::function<void()> spoil;
-    } refused[] = {
-        {"one flipped byte",
-         [&] {
-             std::string bytes = kFresh;
-             bytes[bytes.size() - 4] ^= 1;
-             ASSERT_TRUE(WriteBytes(served, bytes));
-         }},
-        {"the signature of another catalog",
-         [&] {
+    struct { const char* what; std::function<void()> spoil; } refused[] = {
+        {"one changed byte",
+         [&] { ASSERT_TRUE(WriteBytes(served, std::string(kFresh).replace(kFresh.size() - 4, 1, "X"))); }},
+        {"the signature of another catalog", [&] {
              ASSERT_TRUE(WriteBytes(Served("v2\\other.ini"), kOld));
              sign("other.ini", "trust");
              ASSERT_TRUE(::CopyFileA(Served("v2\\other.ini.sig").c_str(), sig.c_str(), FALSE));

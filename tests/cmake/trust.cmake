@@ -6,15 +6,10 @@ file(MAKE_DIRECTORY ${QUELLFIX_TEST_KEYS})
 foreach(key trust foreign)
   if(NOT EXISTS ${QUELLFIX_TEST_KEYS}/${key}.pub.pem)
     execute_process(COMMAND ${QUELLFIX_OPENSSL} genrsa -out ${QUELLFIX_TEST_KEYS}/${key}.pem 2048
-                    RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
-    if(NOT failed)
-      execute_process(COMMAND ${QUELLFIX_OPENSSL} rsa -in ${QUELLFIX_TEST_KEYS}/${key}.pem -pubout
-                              -out ${QUELLFIX_TEST_KEYS}/${key}.pub.pem
-                      RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
-    endif()
-    if(failed)
-      message(FATAL_ERROR "openssl could not make the test key ${key}")
-    endif()
+                    OUTPUT_QUIET ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND ${QUELLFIX_OPENSSL} rsa -in ${QUELLFIX_TEST_KEYS}/${key}.pem -pubout
+                            -out ${QUELLFIX_TEST_KEYS}/${key}.pub.pem
+                    OUTPUT_QUIET ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
   endif()
 endforeach()
 quellfix_trust_key(test ${QUELLFIX_TEST_KEYS}/trust.pub.pem QUELLFIX_TEST_KEY_SOURCE)
