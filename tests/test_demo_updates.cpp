@@ -21,10 +21,7 @@ using namespace testing_support;
 
 namespace {
 
-struct Entry {
-    std::string catalog, filename;
-    int number;
-};
+struct Entry { std::string catalog, filename; int number; };
 
 // Whether Quellfix takes the entry as installed now: its REGKEY probes only,
 // every other condition met.

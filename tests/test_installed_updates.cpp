@@ -17,8 +17,17 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-bool Contains(const Strings& list, const std::string& entry) {
-    return std::find(list.begin(), list.end(), entry) != list.end();
+// Every name of `listed` is in `list`, none of `unlisted`.
+void ExpectListing(const Strings& list, const Strings& listed, const Strings& unlisted) {
+    auto has = [&](const std::string& name) { return std::find(list.begin(), list.end(), name) != list.end(); };
+    for (const std::string& name : listed) EXPECT_TRUE(has(name)) << name;
+    for (const std::string& name : unlisted) EXPECT_FALSE(has(name)) << name;
+}
+
+Strings Collected() {
+    Strings list;
+    CollectInstalledUpdates(list);
+    return list;
 }
 
 const char kUpdates[] = "SOFTWARE\\Microsoft\\Updates\\QfTest Windows XP";
@@ -58,14 +67,11 @@ protected:
 };
 
 TEST_F(PlantedRecords, EveryKeyBelowTheThreeTreesExceptFilelists) {
-    Strings list;
-    CollectInstalledUpdates(list);
-    for (const char* name : {"QfTest Windows XP", "SP3", "KB900000QF", "KB900003QF", "KB900005QF", "FilelistBackup",
-                             "KB900001QF-IE7", "KB900002QF"})
-        EXPECT_TRUE(Contains(list, name)) << name;
-    for (const char* name : {"Filelist", "FILELIST", "0QfFile", "QfUpper", "QfHotfixFile", "Updates", "Uninstall",
-                             "HotFix", "891711", kComponent})
-        EXPECT_FALSE(Contains(list, name)) << name;
+    ExpectListing(Collected(),
+                  {"QfTest Windows XP", "SP3", "KB900000QF", "KB900003QF", "KB900005QF", "FilelistBackup",
+                   "KB900001QF-IE7", "KB900002QF"},
+                  {"Filelist", "FILELIST", "0QfFile", "QfUpper", "QfHotfixFile", "Updates", "Uninstall", "HotFix",
+                   "891711", kComponent});
 }
 
 TEST_F(PlantedRecords, RecordsUnderAKeyOtherAccountsOwnAreListed) {
@@ -77,22 +83,16 @@ TEST_F(PlantedRecords, RecordsUnderAKeyOtherAccountsOwnAreListed) {
     ASSERT_TRUE(
         SetKeySddl(HKEY_LOCAL_MACHINE, foreign, "D:(A;;KR;;;WD)(A;;SD;;;WD)", DACL_SECURITY_INFORMATION, WRITE_DAC));
     std::string before = KeySecurity(HKEY_LOCAL_MACHINE, kUninstall);
-    Strings list;
-    CollectInstalledUpdates(list);
-    EXPECT_TRUE(Contains(list, "KB966666QF"));
+    ExpectListing(Collected(), {"KB966666QF"}, {});
     EXPECT_EQ(KeySecurity(HKEY_LOCAL_MACHINE, kUninstall), before);
 }
 
 TEST_F(PlantedRecords, Windows98ReadsQfeFilesAndComponentsOnly) {
-    Strings list = RunInventoryProbe("win98", "updates");
     // A leading "KB" dropped, cut to six characters; files in sub-folders and deeper keys not.
-    for (const char* name : {"891711", "Q12345", kComponent}) EXPECT_TRUE(Contains(list, name)) << name;
-    for (const char* name : {"888888", "KB7777", "777777", "QfDeeper", "QfTest Windows XP", "KB900001QF-IE7"})
-        EXPECT_FALSE(Contains(list, name)) << name;
+    ExpectListing(RunInventoryProbe("win98", "updates"), {"891711", "Q12345", kComponent},
+                  {"888888", "KB7777", "777777", "QfDeeper", "QfTest Windows XP", "KB900001QF-IE7"});
     // Windows Me is no Windows 98: it reads the registry trees.
-    list = RunInventoryProbe("winme", "updates");
-    EXPECT_TRUE(Contains(list, "KB900001QF-IE7"));
-    EXPECT_FALSE(Contains(list, "891711"));
+    ExpectListing(RunInventoryProbe("winme", "updates"), {"KB900001QF-IE7"}, {"891711"});
 }
 
 }  // namespace

@@ -75,9 +75,7 @@ TEST(Launch, TheInstallerInheritsNoHandleAndGetsTheDefaultAccessList) {
     DWORD careless = 0;
     ::GetExitCodeProcess(process.hProcess, &careless);
     EXPECT_EQ(careless, 3u);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(event);
+    for (HANDLE handle : {process.hThread, process.hProcess, event}) ::CloseHandle(handle);
 }
 
 TEST(WindowsInstallerPackage, IsInstalledThroughMsiexec) {
