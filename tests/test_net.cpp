@@ -29,7 +29,7 @@ struct ServedFile {
         "net_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++servedFiles) + ".bin";
 };
 
-std::string DownServerUrl() { return "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/net.bin"; }
+std::string DownServerUrl() { return std::string(kNoServerUrl) + "net.bin"; }
 
 // With and without a length, empty, without a window, over a longer file.
 TEST(Download, WritesTheBodyAndReportsProgressInBlocksOfAtMost512) {

@@ -71,9 +71,7 @@ TEST_F(Retrieval, RefusedAnswersLeaveTheLocalCatalogAlone) {
         if (c.published) Publish(c.published);
         ::DeleteFileA(rules.c_str());
         ASSERT_TRUE(!c.rule || WriteBytes(rules, "{\"/" + prefix + "/update/v2/6_64_18.ini\": " + c.rule + "}"));
-        std::string server = std::string(c.name) == "server_down"
-                                 ? "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/"
-                                 : base;
+        std::string server = std::string(c.name) == "server_down" ? kNoServerUrl : base;
         EXPECT_EQ(RetrieveCatalog(path, profile, server), 0) << c.name;
         EXPECT_EQ(ReadBytes(path), kOldCatalog) << c.name;
     }

@@ -114,8 +114,6 @@ add_dependencies(quellfix_fixtures quellfix_test_msi)
 
 target_compile_definitions(quellfix_test_support PUBLIC
   QUELLFIX_TEST_MSI_PRODUCT_CODE="${QUELLFIX_TEST_MSI_PRODUCT_CODE}")
-# UnusedLoopbackPort() binds a socket.
-target_link_libraries(quellfix_test_support PUBLIC ws2_32)
 
 # Reports whether a launched program inherited a handle or is open to everyone.
 add_executable(probe_launch WIN32 ${QUELLFIX_RUN_FIXTURE_SOURCE}/probe_launch.cpp)

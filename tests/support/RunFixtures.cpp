@@ -2,8 +2,6 @@
 // RunFixtures.h).
 #include "support/RunFixtures.h"
 
-#include <winsock2.h>
-
 #include <sstream>
 
 namespace testing_support {
@@ -44,22 +42,6 @@ std::vector<std::string> FakeRecord::Lines() const {
     std::string line;
     while (std::getline(in, line)) lines.push_back(line);
     return lines;
-}
-
-int UnusedLoopbackPort() {
-    WSADATA wsa;
-    if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 0;
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    const bool bound = s != INVALID_SOCKET &&
-                       ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                       ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0;
-    if (s != INVALID_SOCKET) ::closesocket(s);
-    ::WSACleanup();
-    return bound ? ntohs(address.sin_port) : 0;
 }
 
 WindowThread::WindowThread(std::string title, Handler handler)

@@ -53,9 +53,8 @@ private:
     std::string m_path = m_dir.File("record.txt");
 };
 
-// A loopback port on which nothing listens: bound once by Winsock to learn
-// a free number, then closed again.
-int UnusedLoopbackPort();
+// A loopback address where nothing listens: the connection is refused at once.
+constexpr char kNoServerUrl[] = "http://127.0.0.1:1/";
 
 // A hidden top-level window with `title` on a thread of its own, which pumps
 // its messages until the object is destroyed. `handler` sees every message
