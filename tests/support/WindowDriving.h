@@ -26,8 +26,6 @@ public:
     BoxSequence& operator=(const BoxSequence&) = delete;
     // Waits until every box was answered or the time ran out; the texts seen.
     const std::vector<std::string>& Wait();
-    // Texts seen so far (safe only after Wait()).
-    const std::vector<std::string>& Texts() const { return m_texts; }
 
 private:
     std::vector<std::string> m_texts;
