@@ -1,8 +1,5 @@
-// The setup program QuellfixSetup.exe: run silently as an administrator
-// does, what it installs, how it replaces a Quellfix running from the
-// installation folder and what its uninstaller removes; and the self-update
-// as a user lives it, from the new-version question through the setup's
-// wizard to the new program started in the old one's place.
+// QuellfixSetup.exe run silently and its uninstaller; and the self-update as
+// a user lives it, from the new-version question through the setup's wizard.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,6 +9,7 @@
 #include <string>
 
 #include "app/Config.h"
+#include "support/InventorySupport.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriving.h"
 
@@ -63,26 +61,16 @@ std::string ShortcutTarget(const std::string& link) {
     wchar_t wide[MAX_PATH] = {};
     ::MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
     if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IShellLinkA, reinterpret_cast<void**>(&shellLink)))) {
-        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) shellLink->GetPath(path, MAX_PATH, nullptr, 0);
-            file->Release();
-        }
-        shellLink->Release();
+                                     IID_IShellLinkA, reinterpret_cast<void**>(&shellLink))) &&
+        SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(wide, STGM_READ))) shellLink->GetPath(path, MAX_PATH, nullptr, 0);
+        file->Release();
     }
+    if (shellLink) shellLink->Release();
     return path;
 }
 
-bool IsBuiltProgram(const std::string& path) {
-    return FileExists(path) && ReadBytes(path) == ReadBytes(BuiltProgram());
-}
-
-// Text of a control of another process.
-std::string WindowText(HWND hwnd) {
-    char text[2048] = {};
-    ::SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
+bool IsBuiltProgram(const std::string& path) { return ReadBytes(path) == ReadBytes(BuiltProgram()); }
 
 // A process that `parent` started from a file named `name`; 0 while none.
 DWORD ChildProcess(DWORD parent, const char* name) {
@@ -91,10 +79,9 @@ DWORD ChildProcess(DWORD parent, const char* name) {
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot, &entry); more && !found;
-         more = ::Process32Next(snapshot, &entry)) {
+         more = ::Process32Next(snapshot, &entry))
         if (entry.th32ParentProcessID == parent && ::lstrcmpiA(entry.szExeFile, name) == 0)
             found = entry.th32ProcessID;
-    }
     ::CloseHandle(snapshot);
     return found;
 }
@@ -104,9 +91,7 @@ struct Adopted {
     HANDLE h;
     explicit Adopted(DWORD pid)
         : h(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {}
-    ~Adopted() {
-        if (h) ::TerminateProcess(h, 99), ::CloseHandle(h);
-    }
+    ~Adopted() { if (h) ::TerminateProcess(h, 99), ::CloseHandle(h); }
     bool EndsWithZero(DWORD timeoutMs) const {
         DWORD code = 1;
         return h && ::WaitForSingleObject(h, timeoutMs) == WAIT_OBJECT_0 &&
@@ -114,51 +99,38 @@ struct Adopted {
     }
 };
 
-// A registry string value set while the object lives, then put back.
-struct ValueForTheTest {
-    HKEY key = nullptr;
-    const char* name;
-    char saved[1024] = {};
-    DWORD size = sizeof saved;
-    bool had = false, ok = false;
-    ValueForTheTest(HKEY root, const char* path, const char* valueName, const std::string& value)
-        : name(valueName) {
-        if (::RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
-                              &key, nullptr) != ERROR_SUCCESS) return;
-        had = ::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &size) == 0;
-        ok = ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-    }
-    ~ValueForTheTest() {
-        if (had) ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), size);
-        else ::RegDeleteValueA(key, name);
-        ::RegCloseKey(key);
-    }
-};
+// An older version: this build's program with bytes appended, which Windows
+// ignores when it runs it.
+bool MakeOlder(const std::string& program) {
+    return WriteBytes(program, ReadBytes(BuiltProgram()) + std::string(512, 'Z'));
+}
 
 // Waits until the wizard's next button reads `label` and can be pressed,
 // and presses it.
 bool Advance(HWND wizard, const std::string& label, DWORD timeoutMs = 30000) {
     HWND next = ::GetDlgItem(wizard, kNextButton);
-    if (!WaitFor([&] { return WindowText(next) == label && ::IsWindowEnabled(next); }, timeoutMs))
-        return false;
-    return ::PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(kNextButton, BN_CLICKED),
-                          reinterpret_cast<LPARAM>(next)) != FALSE;
+    char text[64] = {};
+    auto ready = [&] {
+        ::SendMessageA(next, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        return label == text && ::IsWindowEnabled(next);
+    };
+    return WaitFor(ready, timeoutMs) && ::PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(kNextButton, BN_CLICKED),
+                                                       reinterpret_cast<LPARAM>(next));
 }
 
 // Each test starts and ends with no Quellfix installed and nothing published.
 class Setup : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Under Wine, saving a shortcut starts winemenubuilder, which copies
+        // Start-menu entries into the host's desktop menus: off for the test.
+        ASSERT_TRUE(PlantValue(HKEY_CURRENT_USER, kOverrides, "winemenubuilder.exe", SzValue("")));
         ::CoInitialize(nullptr);
-        ASSERT_TRUE(FileExists(SetupPath())) << "setup program not built";
-        RemoveInstallation(InstallDir());
-        RemoveInstallation(chosenDir);
+        RemoveInstallations();
     }
     void TearDown() override {
         Withdraw();
-        RemoveInstallation(InstallDir());
-        RemoveInstallation(chosenDir);
+        RemoveInstallations();
         ::CoUninitialize();
     }
     static void Withdraw() {
@@ -166,17 +138,17 @@ protected:
         ::DeleteFileA((ServerFolder() + "\\setup.exe").c_str());
         ::RemoveDirectoryA(ServerFolder().c_str());  // stays while other suites' files are in it
     }
-    static void RemoveInstallation(const std::string& dir) {
-        if (FileExists(dir + "\\uninstall.exe")) RunUninstaller(dir);
-        RemoveTree(dir);
+    void RemoveInstallations() {
+        for (const std::string& dir : {InstallDir(), chosenDir}) {
+            if (FileExists(dir + "\\uninstall.exe")) RunUninstaller(dir);
+            RemoveTree(dir);
+        }
         RemoveTree(StartMenuDir());
         ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     }
 
-    // Under Wine, saving a shortcut starts winemenubuilder, which copies
-    // Start-menu entries into the desktop menus of the host. Off for the
-    // test; Windows ignores the key.
-    ValueForTheTest noMenus{HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "winemenubuilder.exe", ""};
+    static constexpr const char* kOverrides = "Software\\Wine\\DllOverrides";
+    RegistryBackup overrides{HKEY_CURRENT_USER, kOverrides};
     // A folder the user chose, with a name in Korean and blanks.
     ScopedTempDir elsewhere{"qf 업데이트 "};
     std::string chosenDir = elsewhere.File("Quellfix 도구");
@@ -195,11 +167,9 @@ TEST_F(Setup, InstallsReplacesARunningOlderVersionAndUninstallsWhatItAndQuellfix
     EXPECT_EQ(RegistryText("UninstallString"), "\"" + dir + "\\uninstall.exe\"");
     EXPECT_EQ(RegistryText("QuietUninstallString"), "\"" + dir + "\\uninstall.exe\" /S");
 
-    // An older version (the program with bytes appended, which Windows
-    // ignores when it runs it) running from the folder, with a catalog for
-    // this system so that it opens with no question waiting: setup closes it
-    // and replaces it, keeping the catalog.
-    ASSERT_TRUE(WriteBytes(program, ReadBytes(BuiltProgram()) + std::string(512, 'Z')));
+    // An older version running from the folder, with a catalog so that it opens
+    // with no question waiting: setup closes it and replaces it, keeping the catalog.
+    ASSERT_TRUE(MakeOlder(program));
     ASSERT_TRUE(WriteBytes(dir + "\\quellfix.ini",
                            CatalogText("\r\n[1]\r\nTITLE=테스트 업데이트\r\nIEVER=0\r\n", 1)));
     TestProcess old("\"" + program + "\" debug", dir);
@@ -221,24 +191,18 @@ TEST_F(Setup, InstallsReplacesARunningOlderVersionAndUninstallsWhatItAndQuellfix
         EXPECT_FALSE(FileExists(dir + "\\" + name)) << name << " left behind";
     EXPECT_TRUE(FileExists(dir + "\\notes.txt")) << "the user's file was removed";
     EXPECT_FALSE(FileExists(StartMenuDir()));
-    HKEY key = nullptr;
-    EXPECT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key),
-              ERROR_FILE_NOT_FOUND) << "the Uninstall entry stayed";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the Uninstall entry stayed";
 }
 
-// Yes to the new-version question fetches the setup as update.exe and starts
-// it; the wizard replaces the program where the user had installed it and
-// starts the new one.
+// Yes fetches the setup as update.exe and starts it; its wizard replaces the
+// program where the user had installed it and starts the new one.
 TEST_F(Setup, TheSelfUpdateDeliversTheNewVersionThroughTheWizard) {
     const std::string& dir = chosenDir;
-    // The older version: installed by the setup where the user chose, its
-    // program told apart from the new one by bytes appended, which Windows
-    // ignores when it runs it. /D= is the last argument and never quoted.
+    // The older version, installed where the user chose (/D= is last, never quoted).
     RunSetup("/S /D=" + dir);
     const std::string program = dir + "\\Quellfix.exe";
-    const std::string newProgram = ReadBytes(BinaryDir() + "\\Quellfix.exe");
     ASSERT_TRUE(FileExists(program)) << "installing the older version failed";
-    ASSERT_TRUE(WriteBytes(program, newProgram + std::string(512, 'Z')));
+    ASSERT_TRUE(MakeOlder(program));
     // The server announces 2.001, newer than this build's 2.000, and serves its setup.
     ::CreateDirectoryA(ServerFolder().c_str(), nullptr);
     ASSERT_TRUE(WriteBytes(ServerFolder() + "\\version.inf", "2.001\r\n"));
@@ -247,14 +211,13 @@ TEST_F(Setup, TheSelfUpdateDeliversTheNewVersionThroughTheWizard) {
     // it opens: Wine would hand the home page to the desktop's browser.
     ScopedTempDir recorder("qf home page ");
     const std::string opened = recorder.File("opened.txt");
-    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\tests\\open_recorder.exe").c_str(),
-                            recorder.File("open_recorder.exe").c_str(), FALSE));
-    ValueForTheTest handler(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr,
-                            Quoted(recorder.File("open_recorder.exe")) + " \"%1\"");
-    ASSERT_TRUE(handler.ok);
+    const std::string opener = recorder.File("open_recorder.exe");
+    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\tests\\open_recorder.exe").c_str(), opener.c_str(), FALSE));
+    const char handler[] = "http\\shell\\open\\command";
+    RegistryBackup savedHandler(HKEY_CLASSES_ROOT, handler);
+    ASSERT_TRUE(PlantValue(HKEY_CLASSES_ROOT, handler, "", SzValue(Quoted(opener) + " \"%1\"")));
 
     TestProcess app(Quoted(program), dir);
-    ASSERT_TRUE(app.Started());
     BoxSequence ask("Quellfix", {IDYES}, 30000, app.Pid());
     EXPECT_EQ(ask.Wait(), std::vector<std::string>{"이 프로그램이 업데이트 되었습니다. 다운로드 받으시겠습니까?"});
     DWORD setupPid = 0;
@@ -278,8 +241,7 @@ TEST_F(Setup, TheSelfUpdateDeliversTheNewVersionThroughTheWizard) {
     ASSERT_TRUE(setup.EndsWithZero(30000)) << "the setup failed or still runs after its last page";
 
     // The new program in the old one's place, registered there, and started.
-    EXPECT_TRUE(ReadBytes(program) == newProgram) << "the old program was not replaced";
-    EXPECT_EQ(RegistryText("DisplayName"), "Quellfix");
+    EXPECT_TRUE(IsBuiltProgram(program)) << "the old program was not replaced";
     EXPECT_EQ(RegistryText("InstallLocation"), dir);
     EXPECT_EQ(RegistryText("UninstallString"), Quoted(dir + "\\uninstall.exe"));
     EXPECT_TRUE(FileExists(dir + "\\uninstall.exe"));
