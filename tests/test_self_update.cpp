@@ -14,15 +14,10 @@ namespace {
 const char kAsk[] = "이 프로그램이 업데이트 되었습니다. 다운로드 받으시겠습니까?";
 const char kFailed[] = "다운로드에 실패하였습니다. 홈페이지에서 직접 다운로드 받으시기 바랍니다";
 
-// Only a newer version is offered, and No leaves everything as it was (how a
-// version line reads is checked with the core functions). Then Yes, three
-// times: with no setup on the server the failure is reported (Yes opens the
-// home page again) and the window stays; with a setup of the right length
-// that another program keeps locked, "there" for the download window but
-// unreadable, the fetch is repeated a bounded number of times and reported
-// the same way; unlocked, only its size is asked, the home page and the setup
-// start and the window closes. (The fetched setup is lived through in the
-// end-to-end suite.)
+// No leaves everything as it was. Yes with no setup on the server, or one of
+// the right length that another program keeps locked (fetched a bounded
+// number of times), reports the failure, opens the home page and keeps the
+// window; a readable setup starts after the home page and the window closes.
 TEST_F(UpdateServerTest, OffersOnlyANewerVersionAndStartsOnlyAReadableSetup) {
     const std::string setups = "/" + prefix + "/update/setup.exe";
     const struct {
@@ -33,9 +28,8 @@ TEST_F(UpdateServerTest, OffersOnlyANewerVersionAndStartsOnlyAReadableSetup) {
         SCOPED_TRACE(c.file ? c.file : "no version file");
         ::DeleteFileA(Served("version.inf").c_str());
         ASSERT_TRUE(!c.file || WriteBytes(Served("version.inf"), c.file));
-        const bool newer = c.newer;
-        EXPECT_EQ(Check(newer ? std::vector<int>{IDNO} : std::vector<int>{}), 0);
-        EXPECT_EQ(texts, newer ? std::vector<std::string>{kAsk} : std::vector<std::string>{});
+        EXPECT_EQ(Check(c.newer ? std::vector<int>{IDNO} : std::vector<int>{}), 0);
+        EXPECT_EQ(texts, c.newer ? std::vector<std::string>{kAsk} : std::vector<std::string>{});
     }
     EXPECT_EQ(Requests(setups), 0);
     EXPECT_TRUE(::IsWindow(host.GetHwnd()));
@@ -71,10 +65,9 @@ TEST_F(UpdateServerTest, OffersOnlyANewerVersionAndStartsOnlyAReadableSetup) {
     EXPECT_EQ(host.Result(), IDCANCEL);
 }
 
-// The download window's end codes: IDCANCEL when the length is unknown or
-// the transfer breaks; IDOK when the local file has the served length (not
-// fetched again) or once another length was replaced, Enter, Esc and the
-// close message during the transfer changing nothing.
+// IDCANCEL when the length is unknown or the transfer breaks; IDOK when the
+// local file has the served length (not fetched again) or once another length
+// was replaced, Enter, Esc and closing during the transfer changing nothing.
 TEST_F(UpdateServerTest, FetchWindowEndCodes) {
     ASSERT_TRUE(::CopyFileA(FixtureFile("fake_security.exe").c_str(), Served("setup.exe").c_str(), FALSE));
     const std::string local = program.dir.File("setup.exe");
