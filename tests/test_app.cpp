@@ -15,9 +15,8 @@ using namespace testing_support;
 
 namespace {
 
-// The main window of process `pid` once it shows, told from the message
-// boxes that carry the same caption by its list (a box that is still
-// closing is not it); nullptr when it does not come.
+// The main window of process `pid` once it shows, told by its list from the
+// boxes with the same caption; nullptr when it does not come.
 HWND WaitMainWindow(DWORD pid, DWORD ms = 30000) {
     HWND main = nullptr;
     auto shown = [&] { return (main = FindProcessDialog(pid, MainWindowCaption())) && ::GetDlgItem(main, 1006); };
@@ -42,18 +41,15 @@ protected:
     std::string exe = dir.File("Quellfix.exe");
 };
 
-// Started by bare name in debug mode (no catalog download) beside a catalog
-// claiming billions of entries, the program shows its window at once,
-// listing at most 10,000 entries. A second copy from the same folder brings
+// Started by bare name in debug mode beside a catalog claiming billions of
+// entries, it lists at most 10,000. A second copy from the same folder brings
 // the first one's window to the front and ends without touching a file; a
-// copy in another folder runs; closed, each ends. With a negative number
-// there is nothing to list: the program asks whether to quit, and Yes ends it.
+// copy in another folder runs. A negative count: it asks to quit, Yes ends it.
 TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnceAndOneCopyRunsPerFolder) {
     Install("[1]\r\nTITLE=첫째\r\n", 2000000000);
     TestProcess first("Quellfix.exe debug", dir.Path(), exe);
-    // 10,000 entries, each key read afresh through the profile functions:
-    // about half a minute under Wine on an idle machine, much longer on a
-    // loaded one; never is the fault this catches.
+    // Half a minute under Wine on an idle machine, much longer on a loaded
+    // one; never is the fault this catches.
     HWND main = WaitMainWindow(first.Pid(), 300000);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(::SendDlgItemMessageA(main, 1006, LVM_GETITEMCOUNT, 0, 0), 10000);
@@ -63,13 +59,9 @@ TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnceAndOneCopyRunsPerFolder) {
     ::SetForegroundWindow(other);
 
     TestProcess second("Quellfix.exe", dir.Path(), exe);
-    ASSERT_TRUE(second.Started());
     EXPECT_TRUE(second.WaitExit(20000)) << "a second copy in the same folder";
-    DWORD owner = 0;
-    EXPECT_TRUE(WaitFor([&] {
-        ::GetWindowThreadProcessId(::GetForegroundWindow(), &owner);
-        return owner == first.Pid();
-    }));
+    EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == main; }))
+        << "the first copy's window was not brought to the front";
     EXPECT_EQ(ReadBytes(dir.File("quellfix.ini")), catalog);
     EXPECT_FALSE(FileExists(dir.File("quellfix.ini.new")));
     EXPECT_FALSE(FileExists(dir.File("UPDATES")));
@@ -89,16 +81,13 @@ TEST_F(MainProgram, AnyEntryCountShowsTheWindowAtOnceAndOneCopyRunsPerFolder) {
 
     Install("[1]\r\nTITLE=첫째\r\n", -5);
     TestProcess negative("\"" + exe + "\" debug", dir.Path());
-    ASSERT_TRUE(negative.Started());
     BoxSequence boxes(MainWindowCaption(), {IDYES}, 30000, negative.Pid());
-    EXPECT_EQ(boxes.Wait(), std::vector<std::string>{
-                                "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?"});
+    EXPECT_EQ(boxes.Wait(), std::vector<std::string>{"모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?"});
     EXPECT_TRUE(negative.WaitExit(30000));
 }
 
-// A server that takes the requests and never answers them holds the start
-// only for the network time limits (version file, then catalog), and then
-// the retrieval failure is reported.
+// A server that never answers holds the start only for the time limits of
+// the version file and the catalog; then the failure is reported.
 TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
     Install("", 0);
     std::string catalog = ServedCatalog();
@@ -107,7 +96,6 @@ TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
     ASSERT_TRUE(WriteBytes(rules, "{\"/update/version.inf\": {\"silent\": 1}, \"/" + catalog +
                                       "\": {\"silent\": 1}}"));
     TestProcess app("Quellfix.exe", dir.Path(), exe);
-    ASSERT_TRUE(app.Started());
     // Two limits of 30 seconds, and the start itself.
     BoxSequence boxes(MainWindowCaption(), {IDOK}, 90000, app.Pid());
     EXPECT_EQ(boxes.Wait(), std::vector<std::string>{"업데이트 목록 파일을 다운로드 받는데 실패하였습니다"});
@@ -120,11 +108,9 @@ TEST_F(MainProgram, ASilentServerDelaysTheStartOnlyForTheTimeLimits) {
 }
 
 // "Quellfix.exe auto" asks nothing, runs every missing update (a real MSI
-// package among them), closes its windows itself and ends with a code a
-// script can read: 3010 when an installer wants a restart, 0 with nothing
-// left to do, 1 when an installer fails, 2 without a catalog. Each run is
-// appended to UPDATES\quellfix.log, which stays under its bound by losing its
-// oldest runs whole.
+// among them) and ends with 3010 for a restart, 0 with nothing left to do, 1
+// when an installer fails, 2 without a catalog. Each run is appended to
+// UPDATES\quellfix.log, which stays under its bound by losing its oldest runs whole.
 TEST_F(MainProgram, UnattendedRunsEndWithTheirOutcomeAndLogIt) {
     FakeRecord record;
     program.Serve("fake_security.exe", "un_a.exe");
@@ -136,9 +122,10 @@ TEST_F(MainProgram, UnattendedRunsEndWithTheirOutcomeAndLogIt) {
     ::CreateDirectoryA((HttpRoot() + "\\update").c_str(), nullptr);
     ::CreateDirectoryA((HttpRoot() + "\\update\\v2").c_str(), nullptr);
     const std::string logPath = dir.File("UPDATES\\quellfix.log");
-    auto runUnattended = [&](const std::string& entries, int count, long expected) {
+    auto runUnattended = [&](const std::string& entries, int count, long expected, bool onServer = true) {
         Install(entries, count);
-        program.ServeBytes(served, CatalogText(entries, count));
+        if (onServer) program.ServeBytes(served, CatalogText(entries, count));
+        else ::DeleteFileA((HttpRoot() + "\\" + served).c_str());
         TestProcess app("\"" + exe + "\" AUTO", dir.Path());
         EXPECT_TRUE(app.WaitExit(180000)) << "a window waits for someone";
         EXPECT_EQ(app.ExitCode(), expected);
@@ -151,35 +138,31 @@ TEST_F(MainProgram, UnattendedRunsEndWithTheirOutcomeAndLogIt) {
     const std::string entries = CatalogEntry(1, "보안 업데이트", "un_a.exe", "KB990407") +
                                 CatalogEntry(2, "다시 시작 업데이트", "un_b.exe", "KB990402") +
                                 CatalogEntry(3, "설치 관리자 패키지", "un_p.msi", kTestMsiProductCode);
-    std::string log = runUnattended(entries, 3, 3010);
-    EXPECT_EQ(log.rfind("==== ", 0), 0u) << log;
-    EXPECT_NE(log.find("[3/3] 설치 관리자 패키지 를 설치하고 있습니다...  설치 완료\r\n"), std::string::npos) << log;
-    EXPECT_TRUE(endsWith(log, "실행 결과: 완료, 다시 시작 필요 (3010)\r\n\r\n")) << log;
+    const std::string first = runUnattended(entries, 3, 3010);
+    EXPECT_EQ(first.rfind("==== ", 0), 0u) << first;
+    EXPECT_NE(first.find("[3/3] 설치 관리자 패키지 를 설치하고 있습니다...  설치 완료\r\n"), std::string::npos) << first;
+    EXPECT_TRUE(endsWith(first, "실행 결과: 완료, 다시 시작 필요 (3010)\r\n\r\n")) << first;
     ASSERT_FALSE(record.Lines().empty());
     EXPECT_EQ(record.Lines()[0], "\"" + dir.File("UPDATES\\un_a.exe") + "\" -q -z");
     EXPECT_TRUE(UninstallKeyExists(kTestMsiProductCode));
 
-    const std::string first = log;
-    log = runUnattended(entries, 3, 0);  // all installed now
+    std::string log = runUnattended(entries, 3, 0);  // all installed now
     EXPECT_EQ(log.rfind(first, 0), 0u) << "the earlier run stays as it was";
     EXPECT_TRUE(endsWith(log, "실행 결과: 완료 (0)\r\n\r\n")) << log;
 
-    log = runUnattended(CatalogEntry(1, "실패하는 업데이트", "un_c.exe", "KB990409"), 1, 1);
+    const std::string failing = CatalogEntry(1, "실패하는 업데이트", "un_c.exe", "KB990409");
+    log = runUnattended(failing, 1, 1);
     EXPECT_TRUE(endsWith(log, "실행 결과: 실패한 항목 있음 (1)\r\n\r\n")) << log;
     TestProcess uninstall(std::string("msiexec /x ") + kTestMsiProductCode + " /quiet", "");
     uninstall.WaitExit(120000);
 
     // No catalog on the server, and a log grown past its bound.
-    ::DeleteFileA((HttpRoot() + "\\" + served).c_str());
     std::string grown;
     while (grown.size() < 1100 * 1024)
         grown += "==== 2000-01-01 00:00:00 | Quellfix 1.000 | 옛 기록 ====\r\n" +
                  std::string(100000, '-') + "\r\n실행 결과: 완료 (0)\r\n\r\n";
     ASSERT_TRUE(WriteBytes(logPath, grown + log));
-    TestProcess app("\"" + exe + "\" AUTO", dir.Path());
-    EXPECT_TRUE(app.WaitExit(180000));
-    EXPECT_EQ(app.ExitCode(), 2);
-    log = ReadBytes(logPath);
+    log = runUnattended(failing, 1, 2, false);
     EXPECT_LT(log.size(), 1024u * 1024u);
     EXPECT_EQ(log.rfind("==== ", 0), 0u) << "only whole runs are kept";
     EXPECT_NE(log.find(first), std::string::npos) << "the newer runs stay";
