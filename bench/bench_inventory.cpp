@@ -1,8 +1,9 @@
-// Benchmark: the start-up inventory and one gathering of the installed-update
-// list on a system with 5,000 installed-update records (Updates with
-// Filelist subtrees, Uninstall entries, HotFix entries), planted with one
-// regedit run and removed again afterwards. Prints the median of several
-// runs. Usage: bench_inventory [runs]
+// Benchmark: the installed-name walk (CollectInstalledUpdates) on a system
+// with 5,000 installed-update records (Updates with Filelist subtrees,
+// Uninstall entries, HotFix entries), planted with one regedit run and
+// removed again afterwards, against its floor: a minimal walk of the same
+// three trees (FloorWalk.h), measured in the same rounds.
+// Usage: bench_inventory [rounds, default 7]
 #include <windows.h>
 
 #include <algorithm>
@@ -11,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "inventory/Detection.h"
+#include "BenchRounds.h"
+#include "FloorWalk.h"
 #include "inventory/InstalledUpdates.h"
 #include "support/TestSupport.h"
 
@@ -101,28 +103,11 @@ bool KeyExists(const char* path) {
     return true;
 }
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? std::atoi(argv[1]) : 7;
-    if (runs < 1) runs = 1;
+    int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
+    if (rounds < 1) rounds = 7;
     if (KeyExists(kUpdatesXp) || KeyExists((std::string(kHotFix) + "\\" + Kb(950000 + kRecords - 1)).c_str())) {
         std::fprintf(stderr, "records under the benchmark's names exist already; not touching them\n");
         return 1;
@@ -135,45 +120,42 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot write the registry scripts\n");
         return 1;
     }
-    double start = Now();
+    double start = bench::NowMs();
     bool planted = RunRegedit(plant);
-    double plantMs = Now() - start;
+    double plantMs = bench::NowMs() - start;
 
     int status = 0;
-    std::vector<std::string> list;
+    std::vector<std::string> list, floorList;
     CollectInstalledUpdates(list);
+    bench::FloorWalk(floorList);
     size_t ours = 0;
     for (const std::string& entry : list) {
         if (entry.compare(0, 4, "KB95") == 0 && entry.size() == 8) ++ours;
     }
-    if (!planted || ours != static_cast<size_t>(kRecords)) {
-        std::fprintf(stderr, "planting failed: %u of %d records found\n", static_cast<unsigned>(ours), kRecords);
+    if (!planted || ours != static_cast<size_t>(kRecords) || floorList.size() != list.size()) {
+        std::fprintf(stderr, "planting failed: %u of %d records found (floor walk: %u names, ours %u)\n",
+                     static_cast<unsigned>(ours), kRecords, static_cast<unsigned>(floorList.size()),
+                     static_cast<unsigned>(list.size()));
         status = 1;
     } else {
-        std::vector<double> total, inventory, collect;
-        size_t entries = 0;
-        for (int run = 0; run < runs; ++run) {
-            double t0 = Now();
-            SystemProfile profile;
-            InventoryTexts texts = RunInventory(profile);
-            double t1 = Now();
-            std::vector<std::string> names;
-            CollectInstalledUpdates(names);
-            double t2 = Now();
-            inventory.push_back(t1 - t0);
-            collect.push_back(t2 - t1);
-            total.push_back(t2 - t0);
-            entries = names.size();
-        }
         std::printf("inventory benchmark: %d installed-update records (Updates %d with Filelist subtrees, "
-                    "Uninstall %d, HotFix %d), planted in %.0f ms with one regedit /S\n",
-                    kRecords, 3 * kUpdatesPerServicePack, kUninstallEntries, kHotFixEntries, plantMs);
-        std::printf("runs: %d; installed-name list: %u entries\n", runs, static_cast<unsigned>(entries));
-        std::printf("RunInventory + CollectInstalledUpdates: median %.1f ms (min %.1f, max %.1f)\n", Median(total),
-                    *std::min_element(total.begin(), total.end()), *std::max_element(total.begin(), total.end()));
-        std::printf("  RunInventory alone:            median %.1f ms\n", Median(inventory));
-        std::printf("  CollectInstalledUpdates alone: median %.1f ms\n", Median(collect));
-        std::printf("command: scripts/bench.sh inventory %d\n", runs);
+                    "Uninstall %d, HotFix %d), planted in %.0f ms; %u names; %d rounds\n",
+                    kRecords, 3 * kUpdatesPerServicePack, kUninstallEntries, kHotFixEntries, plantMs,
+                    static_cast<unsigned>(list.size()), rounds);
+        bench::Series walk{"ours", "installed-name walk (CollectInstalledUpdates)", "ms"};
+        bench::Series floor{"floor", "minimal walk (open KEY_READ, RegEnumKeyExA, close)", "ms"};
+        auto timed = [](void (*collect)(std::vector<std::string>&)) {
+            std::vector<std::string> names;
+            double t0 = bench::NowMs();
+            collect(names);
+            return bench::NowMs() - t0;
+        };
+        if (bench::RunRounds(rounds, {{&walk, [&] { return timed(CollectInstalledUpdates); }},
+                                      {&floor, [&] { return timed(bench::FloorWalk); }}})) {
+            bench::PrintResult(walk, floor, {}, "<= 1.10");
+        } else {
+            status = 1;
+        }
     }
 
     if (!RunRegedit(remove) || KeyExists(kUpdatesXp)) {

@@ -1,6 +1,9 @@
 // Benchmark: time from starting Quellfix.exe to a filled update list, for a
-// 300-entry catalog on a system with 5,000 installed-update records. Prints
-// every run and the median. Run with: scripts/bench.sh startup [runs] [entries]
+// 300-entry catalog on a system with 5,000 installed-update records, against
+// its floor measured in the same rounds: floor_dialog.exe (the same main
+// window from the program's resources, started and shown the same way,
+// which walks the same registry trees minimally and writes the same number
+// of plain rows). Run with: scripts/bench.sh startup [rounds] [entries]
 // (entries above 10,000 are cut to 10,000 by the program, as for any catalog)
 #include <windows.h>
 #include <commctrl.h>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRounds.h"
 #include "app/Config.h"
 #include "inventory/Detection.h"
 #include "support/TestSupport.h"
@@ -55,7 +59,7 @@ void PlantRecords(const std::string& regFile, bool remove) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int kEntries = argc > 2 ? std::min(10000, std::max(2, std::atoi(argv[2]))) : 300;
     ScopedTempDir dir("qf bench ");
     std::string exe = dir.File("Quellfix.exe");
@@ -81,35 +85,33 @@ int main(int argc, char** argv) {
     PlantRecords(dir.File("plant.reg"), false);
 
     std::string caption = std::string("Quellfix 2.0 - ") + kHomePage;
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        LARGE_INTEGER freq, t0, t1;
-        ::QueryPerformanceFrequency(&freq);
-        ::QueryPerformanceCounter(&t0);
-        TestProcess app("\"" + exe + "\" debug", dir.Path());
+    // Milliseconds from the start of `command` to its window's list holding
+    // the expected rows; negative when it never does.
+    auto startToList = [&](const std::string& command) {
+        double t0 = bench::NowMs();
+        TestProcess app(command, dir.Path());
         HWND main = nullptr;
         bool filled = WaitFor([&] {
             if (!main) main = FindProcessDialog(app.Pid(), caption);
-            return main && ::SendMessageA(::GetDlgItem(main, 1006), LVM_GETITEMCOUNT, 0, 0) ==
-                               expectedRows;
+            return main && ::SendMessageA(::GetDlgItem(main, 1006), LVM_GETITEMCOUNT, 0, 0) == expectedRows;
         }, 600000);
-        ::QueryPerformanceCounter(&t1);
-        double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) /
-                    static_cast<double>(freq.QuadPart);
-        if (!filled) {
-            std::printf("run %d: list not filled\n", run + 1);
-        } else {
-            times.push_back(ms);
-            std::printf("run %d: %.0f ms\n", run + 1, ms);
-        }
+        double ms = bench::NowMs() - t0;
         if (main) ::PostMessageA(main, WM_CLOSE, 0, 0);
         app.WaitExit(30000);
-    }
+        return filled ? ms : -1.0;
+    };
+    std::printf("start to filled list: %d entries, %d rows, %d records; %d rounds\n", kEntries,
+                expectedRows, kUpdates + kUninstall + kHotFix, rounds);
+    bench::Series ours{"ours", "Quellfix.exe debug, start to filled list", "ms"};
+    bench::Series floor{"floor", "floor_dialog.exe (same window, floor walk, rows)", "ms"};
+    std::string floorExe = BinaryDir() + "\\bench\\floor_dialog.exe";
+    bool ok = bench::RunRounds(rounds, {{&ours, [&] { return startToList("\"" + exe + "\" debug"); }},
+                                        {&floor, [&] {
+                                             return startToList("\"" + floorExe + "\" " +
+                                                                std::to_string(expectedRows));
+                                         }}});
     PlantRecords(dir.File("remove.reg"), true);
-    if (times.empty()) return 1;
-    std::sort(times.begin(), times.end());
-    std::printf("start to filled list (%d entries, %d rows, %d records): median %.0f ms over %zu runs\n",
-                kEntries, expectedRows, kUpdates + kUninstall + kHotFix, times[times.size() / 2],
-                times.size());
+    if (!ok) return 1;
+    bench::PrintResult(ours, floor, {}, "<= 1.20");
     return 0;
 }
