@@ -61,13 +61,24 @@ CRegistryKey::~CRegistryKey() {
 BOOL CRegistryKey::Open(HKEY root, std::string subKey, BOOL createIfMissing, BOOL readOnly) {
     if (m_hKey) return FALSE;
 
+    // Nearly every key grants the rights asked for: one open serves it. Only
+    // a key that refuses them (or is missing) takes the longer way below of
+    // probing, repairing and opening again.
+    REGSAM access = readOnly ? KEY_QUERY_VALUE : KEY_ALL_ACCESS;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, subKey.c_str(), kOpenOptions, access, &key) == ERROR_SUCCESS) {
+        m_hRootKey = root;
+        m_strSubKey = subKey;
+        m_hKey = key;
+        return TRUE;
+    }
+
     int needsRepair = 0;
     if (!ProbeRegistryKey(root, subKey, needsRepair)) {
         if (createIfMissing) return Create(root, subKey);
         return FALSE;
     }
 
-    REGSAM access = readOnly ? KEY_QUERY_VALUE : KEY_ALL_ACCESS;
     if (needsRepair) {
         // A failed or partial repair only means the open below may fail;
         // whatever it changed is in the journal and restored at Close.
@@ -77,7 +88,6 @@ BOOL CRegistryKey::Open(HKEY root, std::string subKey, BOOL createIfMissing, BOO
 
     m_hRootKey = root;
     m_strSubKey = subKey;
-    HKEY key = nullptr;
     LONG result = ::RegOpenKeyExA(root, subKey.c_str(), kOpenOptions, access, &key);
     if (result != ERROR_SUCCESS && !readOnly) {
         // The repair could not open the key up (another account owns it and
@@ -158,13 +168,13 @@ BOOL CRegistryKey::EnumSubKeys(std::vector<std::string>& names, void (*beforeEac
                            nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
         return FALSE;
     }
+    // The longest length is counted in characters; a double-byte name needs
+    // up to twice as many bytes. One buffer serves every name.
+    const DWORD capacity = 2 * longest + 1;
+    HeapBlock name(capacity);
+    if (!name) return TRUE;
     for (DWORD index = count; index-- > 0;) {
         if (beforeEachName) beforeEachName();
-        // The longest length is counted in characters; a double-byte name
-        // needs up to twice as many bytes.
-        DWORD capacity = 2 * longest + 1;
-        HeapBlock name(capacity);
-        if (!name) continue;
         DWORD length = capacity;
         char* text = reinterpret_cast<char*>(name.Data());
         if (::RegEnumKeyExA(m_hKey, index, text, &length, nullptr, nullptr, nullptr, nullptr) ==
