@@ -69,6 +69,9 @@ bool FillUpdateList(const std::string& path, const SystemProfile& profile, const
     const InstalledNameIndex installed(installedNames);
     probes.installedName = [&installed](const std::string& name) { return installed.Contains(name); };
 
+    // The rows are written with the list's drawing off and shown in one
+    // repaint at the end, not one per row.
+    list.Send(WM_SETREDRAW, FALSE);
     for (int number = 1; number <= count; ++number) {
         std::string section = EntrySection(number);
         EntryKeyLookup key = [&path, &section](const char* name, const char* defaultValue) {
@@ -77,5 +80,7 @@ bool FillUpdateList(const std::string& path, const SystemProfile& profile, const
         UpdateItem item;
         if (EvaluateEntry(number, key, profile, probes, item)) WriteRow(item, list, hideInstalled);
     }
+    list.Send(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(list.GetHwnd(), nullptr, TRUE);
     return true;
 }
