@@ -3,6 +3,18 @@
 
 #include <vector>
 
+namespace {
+
+// The pixel column, in a bar `width` pixels wide, where its drawn part ends
+// at `pos`.
+int DrawnEnd(const PBRANGE& range, int width, int pos) {
+    if (range.iHigh <= range.iLow) return 0;
+    long long at = pos < range.iLow ? range.iLow : pos > range.iHigh ? range.iHigh : pos;
+    return static_cast<int>((at - range.iLow) * width / (static_cast<long long>(range.iHigh) - range.iLow));
+}
+
+}  // namespace
+
 std::string Control::GetText() const {
     int length = ::GetWindowTextLengthA(m_hWnd);
     if (length <= 0) return std::string();
@@ -81,4 +93,23 @@ void ListView::SetSelected(int index, bool selected) const {
     item.stateMask = LVIS_SELECTED;
     item.state = selected ? LVIS_SELECTED : 0;
     Send(LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+}
+
+void ProgressBar::SetPos(int pos) const {
+    PBRANGE range = {};
+    Send(PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    RECT client = {};
+    ::GetClientRect(m_hWnd, &client);
+    const int width = client.right - client.left;
+    // A bar that is hidden, or has a repaint pending (which turning drawing
+    // off would drop), is set the plain way.
+    const bool shown = (::GetWindowLongA(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (!shown || DrawnEnd(range, width, pos) != DrawnEnd(range, width, GetPos()) ||
+        ::GetUpdateRect(m_hWnd, nullptr, FALSE)) {
+        Send(PBM_SETPOS, pos);
+        return;
+    }
+    Send(WM_SETREDRAW, FALSE);
+    Send(PBM_SETPOS, pos);
+    Send(WM_SETREDRAW, TRUE);
 }

@@ -51,7 +51,10 @@ class ProgressBar : public Control {
 public:
     using Control::Control;
     void SetRange32(int low, int high) const { Send(PBM_SETRANGE32, low, high); }
-    void SetPos(int pos) const { Send(PBM_SETPOS, pos); }
+    // Moves the bar to `pos`. The control repaints itself for every change
+    // of its position; here it repaints only when the end of the drawn part
+    // moves to another pixel, while its position still follows every call.
+    void SetPos(int pos) const;
     void SetStep(int step) const { Send(PBM_SETSTEP, step); }
     void StepIt() const { Send(PBM_STEPIT); }
     int GetPos() const { return static_cast<int>(Send(PBM_GETPOS)); }
