@@ -1,10 +1,6 @@
-// The program's progress bar in a real, shown window: moved by every
-// 512-byte read of a transfer, it follows each position to the full length,
-// and moving it neither shows a hidden bar nor hides a shown one.
+// The program's progress bar in a real window: moved by every 512-byte read, it
+// follows each position to the full length and keeps a hidden bar hidden.
 #include <gtest/gtest.h>
-
-#include <windows.h>
-#include <commctrl.h>
 
 #include "support/TestSupport.h"
 #include "ui/Controls.h"

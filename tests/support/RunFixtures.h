@@ -1,8 +1,6 @@
 // Helpers of the download, installer, run and self-update suites: fixture
-// files, the fake installers' record file and Uninstall keys, a loopback port
-// with nothing behind it, windows on threads of their own that record the
-// messages they are sent, and the run window and update server set-ups that
-// the unsigned and the signed suites share.
+// files, the fake installers' record and Uninstall keys, windows on threads of
+// their own, and the run window and update server set-ups the suites share.
 #pragma once
 #include <windows.h>
 
