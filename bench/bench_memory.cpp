@@ -31,7 +31,8 @@ double PeakWhile(DWORD pid, const std::function<bool()>& done) {
     SIZE_T peak = 0;
     bool held = false;
     auto read = [&] {
-        PROCESS_MEMORY_COUNTERS counters = {sizeof counters};
+        PROCESS_MEMORY_COUNTERS counters = {};
+        counters.cb = sizeof counters;
         if (::GetProcessMemoryInfo(process, &counters, sizeof counters) && counters.PeakWorkingSetSize > peak)
             peak = counters.PeakWorkingSetSize;
     };
