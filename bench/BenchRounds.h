@@ -12,12 +12,20 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace bench {
+
+// Argument `at` as a positive number, or `fallback` when it is missing or
+// not one.
+inline long long PositiveArgument(int argc, char** argv, int at, long long fallback) {
+    const long long value = argc > at ? std::atoll(argv[at]) : 0;
+    return value > 0 ? value : fallback;
+}
 
 inline double NowMs() {
     static const double frequency = [] {

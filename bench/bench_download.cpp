@@ -98,10 +98,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    long long megabytes = argc > 1 ? std::atoll(argv[1]) : 16;
-    if (megabytes <= 0) megabytes = 16;
-    int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    if (rounds <= 0) rounds = 3;
+    const long long megabytes = bench::PositiveArgument(argc, argv, 1, 16);
+    const int rounds = static_cast<int>(bench::PositiveArgument(argc, argv, 2, 3));
     const long long size = megabytes * (1 << 20);
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};

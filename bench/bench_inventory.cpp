@@ -106,8 +106,7 @@ bool KeyExists(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
-    if (rounds < 1) rounds = 7;
+    const int rounds = static_cast<int>(bench::PositiveArgument(argc, argv, 1, 7));
     if (KeyExists(kUpdatesXp) || KeyExists((std::string(kHotFix) + "\\" + Kb(950000 + kRecords - 1)).c_str())) {
         std::fprintf(stderr, "records under the benchmark's names exist already; not touching them\n");
         return 1;

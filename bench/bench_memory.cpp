@@ -54,8 +54,7 @@ double PeakWhile(DWORD pid, const std::function<bool()>& done) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
-    if (rounds <= 0) rounds = 3;
+    const int rounds = static_cast<int>(bench::PositiveArgument(argc, argv, 1, 3));
     if (HttpPort() == 0) {
         std::fprintf(stderr, "no test server (run through scripts/bench.sh)\n");
         return 1;

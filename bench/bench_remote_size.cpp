@@ -40,10 +40,8 @@ long long BareHeadLength(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long long megabytes = argc > 1 ? std::atoll(argv[1]) : 100;
-    if (megabytes <= 0) megabytes = 100;
-    int rounds = argc > 2 ? std::atoi(argv[2]) : 9;
-    if (rounds <= 0) rounds = 9;
+    const long long megabytes = bench::PositiveArgument(argc, argv, 1, 100);
+    const int rounds = static_cast<int>(bench::PositiveArgument(argc, argv, 2, 9));
     const long long size = megabytes * (1 << 20);
     const std::string name = "bench_size_" + std::to_string(::GetCurrentProcessId()) + ".bin";
     const std::string served = HttpRoot() + "\\" + name;
