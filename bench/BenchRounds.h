@@ -6,6 +6,7 @@
 // The lines scripts/bench.sh reads for its table:
 //   ours   <what>  min <a>  median <b>  max <c> <unit>
 //   floor  <what>  min <a>  median <b>  max <c> <unit>
+//   ratio ours/ref (median): <r>  against <what>    (for a reference, if any)
 //   ratio ours/floor (median): <r>  goal <goal>
 #pragma once
 #include <windows.h>
@@ -81,14 +82,22 @@ inline bool RunRounds(int rounds, const std::vector<Measure>& measures) {
     return true;
 }
 
-// Prints every series, then the ratio line, which comes last.
+inline double MedianRatio(const Series& a, const Series& b) {
+    const double m = b.Median();
+    return m > 0 ? a.Median() / m : 0.0;
+}
+
+// Prints every series, ours against each reference, then the ratio line
+// against the floor, which comes last.
 inline void PrintResult(const Series& ours, const Series& floor, const std::vector<const Series*>& others,
                         const char* goal) {
     ours.Print();
     floor.Print();
     for (const Series* s : others) s->Print();
-    double f = floor.Median();
-    std::printf("ratio ours/floor (median): %.2f  goal %s\n", f > 0 ? ours.Median() / f : 0.0, goal);
+    for (const Series* s : others)
+        std::printf("ratio ours/%s (median): %.2f  against %s\n", s->role.c_str(), MedianRatio(ours, *s),
+                    s->what.c_str());
+    std::printf("ratio ours/floor (median): %.2f  goal %s\n", MedianRatio(ours, floor), goal);
     std::fflush(stdout);
 }
 
