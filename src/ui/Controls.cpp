@@ -101,15 +101,16 @@ void ProgressBar::SetPos(int pos) const {
     RECT client = {};
     ::GetClientRect(m_hWnd, &client);
     const int width = client.right - client.left;
-    // A bar that is hidden, or has a repaint pending (which turning drawing
-    // off would drop), is set the plain way.
-    const bool shown = (::GetWindowLongA(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (!shown || DrawnEnd(range, width, pos) != DrawnEnd(range, width, GetPos()) ||
-        ::GetUpdateRect(m_hWnd, nullptr, FALSE)) {
+    // When the drawn end stays on its pixel, the position is set with the
+    // bar's visible bit off for the moment, as WM_SETREDRAW does, so the
+    // control's invalidation is ignored. Unlike WM_SETREDRAW this leaves a
+    // repaint already pending in place. A hidden bar is set the plain way.
+    const LONG style = ::GetWindowLongA(m_hWnd, GWL_STYLE);
+    if (!(style & WS_VISIBLE) || DrawnEnd(range, width, pos) != DrawnEnd(range, width, GetPos())) {
         Send(PBM_SETPOS, pos);
         return;
     }
-    Send(WM_SETREDRAW, FALSE);
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, style & ~WS_VISIBLE);
     Send(PBM_SETPOS, pos);
-    Send(WM_SETREDRAW, TRUE);
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, style);
 }
