@@ -36,13 +36,14 @@ for name in "${names[@]}"; do
   awk -v name="$name" '
     function median(line,  f, n, i) { n = split(line, f, " "); for (i = 1; i < n; i++) if (f[i] == "median") return f[i + 1] " " f[n]; return "-" }
     /^ours / { ours = median($0) } /^floor / { floor = median($0) } { last = $0 }
+    /^ratio ours\/ref / { split($0, f, " "); ref = f[4] }
     END {
       ratio = "-"; goal = "-"
       if (last ~ /^ratio ours\/floor/) { split(last, f, " "); ratio = f[4]; sub(/.*goal /, "", last); goal = last }
-      printf "%-12s %-14s %-14s %-7s %s\n", name, ours == "" ? "failed" : ours, floor == "" ? "-" : floor, ratio, goal
+      printf "%-12s %-14s %-14s %-7s %-15s %s\n", name, ours == "" ? "failed" : ours, floor == "" ? "-" : floor, ratio, goal, ref == "" ? "-" : ref
     }' "$out" >>"$table"
 done
 echo
-printf "%-12s %-14s %-14s %-7s %s\n" benchmark ours floor ratio goal
+printf "%-12s %-14s %-14s %-7s %-15s %s\n" benchmark ours floor ratio goal ours/ref
 cat "$table"
 exit $status
