@@ -6,7 +6,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 

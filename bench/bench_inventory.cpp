@@ -16,6 +16,7 @@
 #include "FloorWalk.h"
 #include "inventory/InstalledUpdates.h"
 #include "support/TestSupport.h"
+#include "support/WindowDriving.h"
 
 using namespace testing_support;
 
@@ -81,19 +82,8 @@ std::string RemovalScript(bool updatesExisted) {
 }
 
 bool RunRegedit(const std::string& file) {
-    std::string command = "regedit.exe /S \"" + file + "\"";
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        return false;
-    }
-    DWORD waited = ::WaitForSingleObject(pi.hProcess, 300000);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return waited == WAIT_OBJECT_0;
+    TestProcess regedit("regedit.exe /S \"" + file + "\"", "");
+    return regedit.Started() && regedit.WaitExit(300000);
 }
 
 bool KeyExists(const char* path) {
