@@ -1,24 +1,4 @@
-# Cross-compiles for 32-bit Windows with MinGW-w64 from Linux.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the 32-bit Windows program, the one a release ships, with
+# MinGW-w64 from Linux.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(_prefix i686-w64-mingw32)
-# The posix thread model gives the C++ threading library (GoogleTest needs
-# it); -static links its winpthread part into the program.
-find_program(_cxx NAMES ${_prefix}-g++-posix ${_prefix}-g++ REQUIRED)
-find_program(_cc NAMES ${_prefix}-gcc-posix ${_prefix}-gcc REQUIRED)
-set(CMAKE_C_COMPILER ${_cc})
-set(CMAKE_CXX_COMPILER ${_cxx})
-set(CMAKE_RC_COMPILER ${_prefix}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${_prefix})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Test programs run under Wine; the wrapper sets up nothing itself, the test
-# script provides the prefix, display and locale.
-find_program(WINE_PROGRAM NAMES wine)
-if(WINE_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

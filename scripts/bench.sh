@@ -15,7 +15,7 @@ if [ -n "$one" ]; then names=("$one"); shift; else names=("${all[@]}"); fi
 . "$root/scripts/wine-env.sh"
 wine_env_start
 cmake -S "$root" -B "$build" --toolchain "$QUELLFIX_TOOLCHAIN" \
-  -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_TESTS=ON -DQUELLFIX_TRUST_KEY= \
+  -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_THREAD_MODEL=posix -DQUELLFIX_TESTS=ON -DQUELLFIX_TRUST_KEY= \
   -DQUELLFIX_UPDATE_SERVER="http://127.0.0.1:$QUELLFIX_TEST_HTTP_PORT/" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${names[@]/#/bench_}" Quellfix
 wine_env_prefix

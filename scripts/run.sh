@@ -7,12 +7,16 @@
 # With a display the window opens there for you to use. Without one the demo
 # runs on a virtual display and drives itself like a user: it shows the list,
 # runs the checked updates, closes the run window and shows the list again,
-# saving a screenshot of each step in build/screenshots/.
+# saving a screenshot of each step in build-x86_64/screenshots/.
+#
+# It builds into a folder of the architecture it runs (build-x86_64, or
+# build-i686 with QUELLFIX_ARCH=i686), never build/: that one is the release
+# build of the 32-bit program (cmake --preset mingw).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
-build=$root/build
 . "$root/scripts/arch.sh"
+build=$root/build-$QUELLFIX_ARCH
 
 cmake -S "$root" -B "$build" --toolchain "$QUELLFIX_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
   -DQUELLFIX_TESTS=OFF >/dev/null

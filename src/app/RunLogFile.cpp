@@ -24,15 +24,20 @@ void AppendRunLogEntry(const std::string& path, const std::string& entry) {
     {
         KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        LARGE_INTEGER size = {};
-        if (file.Valid() && ::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) {
-            LONGLONG keep = size.QuadPart;
+        // GetFileSize and SetFilePointer with their high halves rather than
+        // the ...Ex forms, which Windows 98 and Me lack.
+        DWORD high = 0;
+        const DWORD low = file.Valid() ? ::GetFileSize(file.Get(), &high) : INVALID_FILE_SIZE;
+        const bool sized = low != INVALID_FILE_SIZE || ::GetLastError() == NO_ERROR;
+        const LONGLONG size = (static_cast<LONGLONG>(high) << 32) | low;
+        if (file.Valid() && sized && size > 0) {
+            LONGLONG keep = size;
             if (keep > static_cast<LONGLONG>(kRunLogLimit)) {
                 keep = static_cast<LONGLONG>(kRunLogLimit);
                 fromStart = false;
-                LARGE_INTEGER from;
-                from.QuadPart = size.QuadPart - keep;
-                ::SetFilePointerEx(file.Get(), from, nullptr, FILE_BEGIN);
+                LONG fromHigh = static_cast<LONG>((size - keep) >> 32);
+                ::SetFilePointer(file.Get(), static_cast<LONG>((size - keep) & 0xFFFFFFFF), &fromHigh,
+                                 FILE_BEGIN);
             }
             existing.resize(static_cast<size_t>(keep));
             DWORD got = 0;

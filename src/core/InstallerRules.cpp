@@ -64,7 +64,7 @@ uint32_t PickTranslation(const std::vector<uint32_t>& translations, uint16_t use
 }
 
 SwitchChoice ChooseSwitches(const std::string& catalogCmdLine, const InstallerInfo& info,
-                            const std::string& path, bool isWindows98) {
+                            const std::string& path, bool isWindows98, int msiexecMajor) {
     SwitchChoice choice;
     choice.extension = ExtensionOf(path);
     if (EqualsIgnoringAsciiCase(choice.extension, ".msi")) choice.form = LaunchForm::WindowsInstaller;
@@ -114,14 +114,18 @@ SwitchChoice ChooseSwitches(const std::string& catalogCmdLine, const InstallerIn
         choice.diagnostics.push_back(Format(" - orgname [%s]", info.orgName));
         choice.diagnostics.push_back(Format(" - installer engine [%s]", info.engine));
     }
-    choice.commandLine = BuildCommandLine(path, choice);
+    choice.commandLine = BuildCommandLine(path, choice, msiexecMajor);
     return choice;
 }
 
-std::string BuildCommandLine(const std::string& path, const SwitchChoice& choice) {
+std::string BuildCommandLine(const std::string& path, const SwitchChoice& choice,
+                             int msiexecMajor) {
     std::string quoted = "\"" + path + "\"";
     switch (choice.form) {
         case LaunchForm::WindowsInstaller:
+            if (choice.rule == SwitchRule::WindowsInstaller && msiexecMajor > 0 &&
+                msiexecMajor < kMsiexecQuietSwitchesSince)
+                return "msiexec /i " + quoted + " /qn REBOOT=ReallySuppress";
             return "msiexec /i " + quoted + choice.switches;
         case LaunchForm::StandaloneUpdate:
             return "wusa.exe " + quoted + choice.switches;

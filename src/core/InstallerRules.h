@@ -66,17 +66,30 @@ struct SwitchChoice {
 // The text from the last '.' of the whole path; empty when it has none.
 std::string ExtensionOf(const std::string& path);
 
+// The version of Windows Installer that first takes /quiet and /norestart.
+// Older ones (Windows 2000, XP before SP2) answer them with their usage box,
+// which waits for a click; /qn and REBOOT=ReallySuppress mean the same there
+// and to every later version.
+constexpr int kMsiexecQuietSwitchesSince = 3;
+
 // Chooses the switches for the installer at `path`. In order: the catalog's
 // command-line text ("none" in any case: no switches; other text: a blank and
 // that text); a ".msi" package gets " /quiet /norestart" and a ".msu" package
 // " /quiet /norestart", as their own programs take them; Windows 98 gets
 // " /q:a /r:n"; then the version-resource rules; otherwise the installer is
 // unrecognised and gets no switches, with five diagnostic lines naming its
-// strings. Also fills in the command line (BuildCommandLine).
+// strings. Also fills in the command line (BuildCommandLine) for the
+// installed msiexec's major version `msiexecMajor` (0: not known).
 SwitchChoice ChooseSwitches(const std::string& catalogCmdLine, const InstallerInfo& info,
-                            const std::string& path, bool isWindows98);
+                            const std::string& path, bool isWindows98, int msiexecMajor = 0);
 
 // The command line that starts the installer: the path in double quotes
 // followed by the switch text; a package is handed to its program instead
-// (msiexec /i "path" for ".msi", wusa.exe "path" for ".msu").
-std::string BuildCommandLine(const std::string& path, const SwitchChoice& choice);
+// (msiexec /i "path" for ".msi", wusa.exe "path" for ".msu"). A package
+// whose switches are the chosen " /quiet /norestart" is handed to a
+// Windows Installer older than kMsiexecQuietSwitchesSince (a known
+// `msiexecMajor` below it) as " /qn REBOOT=ReallySuppress"; the switch text
+// of the choice stays as it is, and the catalog's own switches are passed
+// as written.
+std::string BuildCommandLine(const std::string& path, const SwitchChoice& choice,
+                             int msiexecMajor = 0);

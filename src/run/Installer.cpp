@@ -56,6 +56,18 @@ int ReadInstallerInfo(const std::string& path, InstallerInfo& info) {
     return 1;
 }
 
+int InstalledMsiexecMajor() {
+    static const int major = [] {
+        char system[MAX_PATH + 1] = {};
+        const UINT length = ::GetSystemDirectoryA(system, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return 0;
+        int version[4] = {};
+        const std::string msiexec = std::string(system) + "\\msiexec.exe";
+        return GetFileVersion(msiexec, version[0], version[1], version[2], version[3]) ? version[0] : 0;
+    }();
+    return major;
+}
+
 RunResult RunAndWait(const std::string& commandLine, KernelHandle* heldFile,
                      const WaitControl* control) {
     RunResult result;

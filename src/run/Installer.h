@@ -22,6 +22,10 @@ int ReadInstallerInfo(const std::string& path, InstallerInfo& info);
 // table "00000000", when the block has no translation list.
 DWORD PickTranslation(const void* versionBlock);
 
+// The major version of the Windows Installer in the system folder
+// (msiexec.exe's version resource), read once; 0 when it cannot be read.
+int InstalledMsiexecMajor();
+
 struct RunResult {
     bool started = false;    // the process was created
     bool abandoned = false;  // the wait was given up; the process may still run

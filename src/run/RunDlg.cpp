@@ -194,7 +194,7 @@ unsigned CRunDlg::InstallThread(void* param) {
 
         InstallerInfo info;
         ReadInstallerInfo(path, info);
-        SwitchChoice choice = ChooseSwitches(item.cmdLine, info, path, IsWindows98());
+        SwitchChoice choice = ChooseSwitches(item.cmdLine, info, path, IsWindows98(), InstalledMsiexecMajor());
         for (const std::string& line : choice.diagnostics) LogToViewer("%s", line.c_str());
         if (choice.unrecognised && self->m_bDebug)
             ::MessageBoxA(nullptr, kRunUndefinedDebug, AppName().c_str(), MB_OK | MB_ICONEXCLAMATION);

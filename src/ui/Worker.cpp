@@ -1,30 +1,51 @@
 // Worker threads (see Worker.h).
 #include "ui/Worker.h"
 
-#include <exception>
+#include <process.h>
+
+#include <new>
+
+namespace {
+
+struct Job {
+    WorkerProc proc;
+    void* param;
+};
+
+unsigned __stdcall ThreadMain(void* start) {
+    const Job job = *static_cast<Job*>(start);
+    delete static_cast<Job*>(start);
+    return job.proc(job.param);
+}
+
+bool Ended(HANDLE thread) { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
+
+}  // namespace
 
 bool Worker::Start(WorkerProc proc, void* param) {
     JoinFinished();
-    // Creating a thread reports failure by throwing; here it is a result.
+    Job* job = new (std::nothrow) Job{proc, param};
+    if (!job) return false;
+    // Room first: a thread once started must not be dropped unjoined.
     try {
-        // Room first: a thread once started must not be dropped unjoined.
         m_threads.reserve(m_threads.size() + 1);
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread thread([proc, param, done] {
-            proc(param);
-            done->store(true);
-        });
-        m_threads.push_back(Thread{std::move(thread), done});
-        return true;
-    } catch (const std::exception&) {
+    } catch (...) {
+        delete job;
         return false;
     }
+    const uintptr_t thread = ::_beginthreadex(nullptr, 0, &ThreadMain, job, 0, nullptr);
+    if (thread == 0) {
+        delete job;
+        return false;
+    }
+    m_threads.push_back(reinterpret_cast<HANDLE>(thread));
+    return true;
 }
 
 void Worker::JoinFinished() {
     for (auto it = m_threads.begin(); it != m_threads.end();) {
-        if (it->done->load()) {
-            it->thread.join();  // its procedure has returned: this does not wait
+        if (Ended(*it)) {
+            ::CloseHandle(*it);
             it = m_threads.erase(it);
         } else {
             ++it;
@@ -33,13 +54,16 @@ void Worker::JoinFinished() {
 }
 
 void Worker::Join() {
-    for (Thread& t : m_threads) t.thread.join();
+    for (HANDLE thread : m_threads) {
+        ::WaitForSingleObject(thread, INFINITE);
+        ::CloseHandle(thread);
+    }
     m_threads.clear();
 }
 
 bool Worker::Running() const {
-    for (const Thread& t : m_threads) {
-        if (!t.done->load()) return true;
+    for (HANDLE thread : m_threads) {
+        if (!Ended(thread)) return true;
     }
     return false;
 }

@@ -2,12 +2,16 @@
 // window keeps its Worker as a member and joins it before it is destroyed,
 // so the window outlives every thread that points to it.
 //
+// Threads start through the C runtime's _beginthreadex, so the runtime's
+// per-thread data is set up and freed with them, and nothing but kernel32
+// and the C runtime is needed: no POSIX threads layer, whose runtime imports
+// functions that Windows 2000 and XP lack.
+//
 // Start never waits: a window starts the next thread while handling the
 // previous thread's last message, and that thread is still inside SendMessage.
 #pragma once
-#include <atomic>
-#include <memory>
-#include <thread>
+#include <windows.h>
+
 #include <vector>
 
 typedef unsigned (*WorkerProc)(void* param);
@@ -29,10 +33,7 @@ public:
     bool Running() const;
 
 private:
-    struct Thread {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;  // set as its procedure returns
-    };
+    // Closes the handles of the threads that have ended.
     void JoinFinished();
-    std::vector<Thread> m_threads;
+    std::vector<HANDLE> m_threads;
 };

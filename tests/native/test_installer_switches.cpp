@@ -45,4 +45,29 @@ TEST(Switches, FirstMatchingRuleDecidesAndThePathIsQuoted) {
     }
 }
 
+// A package is handed to Windows Installer in the form its version takes:
+// before 3.0 the quiet switches would stop the run at msiexec's usage box.
+// The switch text the run shows stays the chosen one.
+TEST(Switches, WindowsInstallerBeforeThreeGetsSwitchesItKnows) {
+    const std::string path = "C:\\Q\\UPDATES\\KB1.msi", quoted = "\"" + path + "\"";
+    const std::string modern = "msiexec /i " + quoted + " /quiet /norestart";
+    const std::string old = "msiexec /i " + quoted + " /qn REBOOT=ReallySuppress";
+    const struct { int msiexecMajor; const char* catalog; const char* file; std::string commandLine; } cases[] = {
+        {0, "", "KB1.msi", modern},  // version not known: as every later Windows takes it
+        {1, "", "KB1.msi", old},
+        {2, "", "KB1.MSI", "msiexec /i \"C:\\Q\\UPDATES\\KB1.MSI\" /qn REBOOT=ReallySuppress"},
+        {3, "", "KB1.msi", modern},
+        {5, "", "KB1.msi", modern},
+        {2, "/passive", "KB1.msi", "msiexec /i " + quoted + " /passive"},  // the catalog's own, as written
+        {2, "", "KB1.exe", "\"C:\\Q\\UPDATES\\KB1.exe\""},
+    };
+    for (const auto& c : cases) {
+        const std::string file = "C:\\Q\\UPDATES\\" + std::string(c.file);
+        const SwitchChoice choice = ChooseSwitches(c.catalog, InstallerInfo{}, file, false, c.msiexecMajor);
+        EXPECT_EQ(choice.commandLine, c.commandLine) << c.msiexecMajor << " " << c.file;
+        if (!*c.catalog && choice.form == LaunchForm::WindowsInstaller)
+            EXPECT_EQ(choice.switches, " /quiet /norestart") << c.msiexecMajor;
+    }
+}
+
 }  // namespace
