@@ -4,8 +4,9 @@
 // the given number of plain rows written into its list. Given a catalog, it
 // also makes the profile-string reads the catalog rules require of every
 // entry (one call per value, the file opened by Windows each time): COUNT
-// and LANGUAGE, then for each entry the eleven keys read before and after
-// its first probe.
+// and LANGUAGE, then for each entry the keys read before and after its
+// first probe (the catalog's conditions and listing keys, from the
+// program's table of keys).
 // Usage: floor_dialog [rows, default 150] [catalog path]
 #include <windows.h>
 #include <commctrl.h>
@@ -13,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/Catalog.h"
+#include "core/CatalogModel.h"
 
 #include "FloorWalk.h"
 #include "resource.h"
@@ -29,14 +30,17 @@ std::string Read(const std::string& section, const CatalogKey& key) {
     return value;
 }
 
+// The keys list filling reads of every entry: its conditions, and the row's
+// keys read before and after the first probe.
 void ReadCatalog() {
     const int count = std::atoi(Read("INFO", kKeyCount).c_str());
     Read("INFO", kKeyLanguage);
     for (int number = 1; number <= count; ++number) {
         const std::string section = std::to_string(number);
-        for (const CatalogKey* key : {&kKeyEnable, &kKeyIeVersion, &kKeyMediaPlayer, &kKeyServicePacks, &kKeyIis,
-                                      &kKeySnmp, &kKeyDotNet, &kKeyMediaFormat, &kKeyTitle, &kKeyProbe, &kKeyType})
-            Read(section, *key);
+        for (const CatalogKey& key : kCatalogKeys)
+            if ((key.role == CatalogRole::Condition && key.id != CatalogKeyId::DotNetServicePack) ||
+                key.role == CatalogRole::Listing)
+                Read(section, key);
     }
 }
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/Catalog.h"
+#include "core/CatalogModel.h"
 #include "core/Text.h"
 #include "core/VersionText.h"
 

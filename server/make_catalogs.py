@@ -25,6 +25,8 @@ import html
 import os
 import sys
 
+import catalog_keys
+
 # Where the demo server answers (see demo_server.py). The demo catalogs point
 # their installers and web pages at it.
 DEMO_SERVER = "http://127.0.0.1:47100/"
@@ -267,9 +269,12 @@ PREINSTALLED = [
      [("Description", "Windows Vista 서비스 팩 2 업데이트 (KB990103)")]),
 ]
 
-# Order in which an entry's keys are written.
-CONDITION_KEYS = ["IEVER", "WMPVER", "SPVER", "IISVER", "SNMPVER",
-                  "DOTNETVER", "DOTNETSPVER", "WMFVER"]
+# Order in which an entry's keys are written: ENABLE and TYPE first, then
+# TITLE, then the other conditions in the order the program decides them.
+FIRST_KEYS = [catalog_keys.name("Enable"), catalog_keys.name("Type")]
+CONDITION_KEYS = [key for key in catalog_keys.CONDITION_KEYS if key not in FIRST_KEYS]
+# The keys an update may set beyond those every entry gets.
+SETTABLE_KEYS = set(FIRST_KEYS) | set(CONDITION_KEYS) | {catalog_keys.name("CmdLine")}
 
 
 # -- writers -------------------------------------------------------------
@@ -286,10 +291,10 @@ def catalog_text(catalog):
     ]
     for number, entry in enumerate(catalog.entries, 1):
         update = entry.update
-        unknown = set(entry.keys) - set(CONDITION_KEYS) - {"ENABLE", "TYPE", "CMDLINE"}
+        unknown = set(entry.keys) - SETTABLE_KEYS
         assert not unknown, (update.kb, unknown)
         lines += ["", "[%d]" % number]
-        for key in ("ENABLE", "TYPE"):
+        for key in FIRST_KEYS:
             if key in entry.keys:
                 lines.append("%s=%s" % (key, entry.keys[key]))
         lines.append("TITLE=%s" % update.title)

@@ -40,6 +40,13 @@ import sys
 import tempfile
 import urllib.parse
 
+import catalog_keys
+
+# The keys read here, as the program names them.
+COUNT = catalog_keys.name("Count").encode("ascii")
+URL = catalog_keys.name("Url").encode("ascii")
+SHA256 = catalog_keys.name("Sha256").encode("ascii")
+
 CATALOG_FOLDER = os.path.join("update", "v2")
 SETUP = os.path.join("update", "setup.exe")
 KEY_BITS = (2048, 4096)  # the RSA key sizes Quellfix accepts
@@ -104,16 +111,16 @@ def read_catalog(lines):
             current[1].setdefault(key.strip().upper(), (index, unquote_value(value)))
 
     info = sections.get(b"INFO", ([], {}))[1]
-    count = leading_number(info[b"COUNT"][1]) if b"COUNT" in info else 0
+    count = leading_number(info[COUNT][1]) if COUNT in info else 0
     entries = []
     for name, (key_lines, keys) in sections.items():
         if not re.fullmatch(rb"[1-9][0-9]*", name) or int(name) > count:
             continue
         entry = Entry(int(name))
-        if b"URL" in keys:
-            entry.url = keys[b"URL"][1].decode("cp949", "replace")
-        if b"SHA256" in keys:
-            entry.sha256_line, value = keys[b"SHA256"]
+        if URL in keys:
+            entry.url = keys[URL][1].decode("cp949", "replace")
+        if SHA256 in keys:
+            entry.sha256_line, value = keys[SHA256]
             entry.sha256 = value.decode("ascii", "replace")
         entry.last_key_line = key_lines[-1] if key_lines else None
         entries.append(entry)
@@ -185,7 +192,7 @@ def pin(data, entries, digests):
     for entry in entries:
         if entry.number not in digests:
             continue
-        line = b"SHA256=" + digests[entry.number].encode("ascii")
+        line = SHA256 + b"=" + digests[entry.number].encode("ascii")
         if entry.sha256_line is not None:
             old = lines[entry.sha256_line]
             lines[entry.sha256_line] = line + old[len(old.rstrip(b"\r\n")):]

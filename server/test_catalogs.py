@@ -4,6 +4,7 @@ edited since, and complete for Quellfix.
     cd server && python3 -m unittest test_catalogs
 """
 
+import catalog_keys
 import configparser
 import os
 import re
@@ -46,6 +47,27 @@ class CatalogTest(unittest.TestCase):
                     self.assertTrue(entry["URL"].endswith("/" + entry["FILENAME"]))
                     self.assertTrue(entry.get("TITLE") and entry.get("REGKEY"), number)
 
+
+
+class KeyTableTest(unittest.TestCase):
+    """docs/administrators.md against the program's table of catalog keys."""
+
+    def test_the_documentation_describes_every_key_with_its_default(self):
+        with open(os.path.join(os.path.dirname(HERE), "docs", "administrators.md"),
+                  encoding="utf-8") as f:
+            rows = {}
+            for line in f:
+                cells = [cell.strip() for cell in line.split("|")[1:-1]]
+                names = re.findall(r"`([A-Z][A-Z0-9]*)`", cells[0]) if len(cells) >= 3 else []
+                for name in names:
+                    rows.setdefault(name, cells[1])
+        for key in catalog_keys.KEYS:
+            self.assertIn(key.name, rows, "no row for %s in the key tables" % key.name)
+            documented = rows[key.name]
+            if key.name == catalog_keys.name("Language"):
+                continue  # required: the table says so instead of a default
+            expected = key.missing if key.missing else "empty"
+            self.assertEqual(documented, expected, "%s's default" % key.name)
 
 if __name__ == "__main__":
     unittest.main()

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "catalog/Catalog.h"
+#include "catalog/CatalogFile.h"
 #include "core/Applicability.h"
 #include "core/InstalledNames.h"
 #include "inventory/InstalledUpdates.h"

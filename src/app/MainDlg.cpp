@@ -4,7 +4,7 @@
 #include "app/Globals.h"
 #include "app/RunLogFile.h"
 #include "ui/Messages.h"
-#include "catalog/Catalog.h"
+#include "catalog/CatalogFile.h"
 #include "catalog/Retrieval.h"
 #include "app/UpdateList.h"
 #include "details/ItemCommands.h"
@@ -201,7 +201,7 @@ void CMainDlg::OnStartUpdate() {
         if (!m_listUpdates.GetCheck(i)) continue;
         const std::string section = EntrySection(static_cast<int>(m_listUpdates.GetItemData(i)));
         const RunEntry entry = ReadRunEntry([&](const char* key, const char* missing) {
-            return ReadCatalogValue(path, section, key, missing);
+            return ReadCatalogValue(path, section, key, missing, CatalogReaderBuffer(kRunStart));
         });
         // A name that would put the file anywhere but directly in UPDATES
         // gets no path: its download fails without a request.

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "core/RunLog.h"
-#include "registry/Handles.h"
+#include "win/Handle.h"
 
 std::string RunLogPath(const std::string& programDir) {
     return programDir + "\\UPDATES\\quellfix.log";

@@ -1,14 +1,12 @@
 // Filling the update list (see UpdateList.h).
 #include "app/UpdateList.h"
 
-#include "core/Catalog.h"
-
 #include <windows.h>
 
 #include <vector>
 
 #include "core/Applicability.h"
-#include "catalog/Catalog.h"
+#include "catalog/CatalogFile.h"
 #include "inventory/InstalledUpdates.h"
 #include "registry/RegistryKey.h"
 #include "ui/MessageBox.h"
@@ -49,11 +47,11 @@ void WriteRow(const UpdateItem& item, const ListView& list, const Button& hideIn
 
 bool FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
                     const Button& hideInstalled, const Button& startButton) {
-    const int count = EntriesToVisit(CatalogToInt(ReadCatalogValue(path, "INFO", kKeyCount)));
-    int lang = CatalogToInt(ReadCatalogValue(path, "INFO", kKeyLanguage));
-    if (!CatalogLanguageMatches(lang, profile.languageId)) {
+    const CatalogLookup lookup = CatalogFileLookup(path, kListFilling);
+    const CatalogHeader header = ReadCatalogHeader(lookup);
+    if (!CatalogLanguageMatches(header.language, profile.languageId)) {
         HWND owner = ::GetParent(list.GetHwnd());
-        ShowMessage(owner, LanguageMismatchMessage(lang, profile.languageId), MB_OK);
+        ShowMessage(owner, LanguageMismatchMessage(header.language, profile.languageId), MB_OK);
         startButton.Enable(false);
         return false;
     }
@@ -72,14 +70,10 @@ bool FillUpdateList(const std::string& path, const SystemProfile& profile, const
     // The rows are written with the list's drawing off and shown in one
     // repaint at the end, not one per row.
     list.Send(WM_SETREDRAW, FALSE);
-    for (int number = 1; number <= count; ++number) {
-        std::string section = EntrySection(number);
-        EntryKeyLookup key = [&path, &section](const char* name, const char* defaultValue) {
-            return ReadCatalogValue(path, section, name, defaultValue, kCatalogListBuffer);
-        };
-        UpdateItem item;
-        if (EvaluateEntry(number, key, profile, probes, item)) WriteRow(item, list, hideInstalled);
-    }
+    EvaluateEntries(lookup, header.count, profile, probes,
+                    [&](int, bool listed, const UpdateItem& item, ExcludedBy) {
+                        if (listed) WriteRow(item, list, hideInstalled);
+                    });
     list.Send(WM_SETREDRAW, TRUE);
     ::InvalidateRect(list.GetHwnd(), nullptr, TRUE);
     return true;

@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
-#include "catalog/Catalog.h"
+#include "catalog/CatalogFile.h"
 #include "net/Download.h"
-#include "registry/Handles.h"
+#include "win/Handle.h"
 #include "trust/Verify.h"
 
 std::string CatalogFileName(const SystemProfile& profile) {
@@ -25,7 +25,7 @@ int RetrieveCatalog(const std::string& path, const SystemProfile& profile,
 
     // Only a file that looks like a catalog replaces the one in use.
     std::string language = ReadCatalogValue(temporary, "INFO", kKeyLanguage.name, "ERROR",
-                                            kCatalogDetailsBuffer);
+                                            CatalogReaderBuffer(kRetrieval));
     if (::lstrcmpiA(language.c_str(), "ERROR") == 0) return 0;
     if (result == 0) return 0;
     // A signed build takes only the bytes its key signed: the file is held

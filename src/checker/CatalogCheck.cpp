@@ -21,44 +21,11 @@
 #include "core/InstalledNames.h"
 #include "core/Text.h"
 #include "core/Trust.h"
+#include "core/CatalogModel.h"
 
 const char kTypicalUpdatesFolder[] = "C:\\Program Files\\Quellfix\\UPDATES";
 
 namespace {
-
-enum class Place { Info, Entry };
-enum class ValueKind { Number, Enable, Type, Require, DotNet, ServicePacks, Probe, Text };
-
-struct KnownKey {
-    const CatalogKey* key;
-    Place place;
-    ValueKind kind;
-    std::size_t buffer;  // the smallest buffer a reader of the key passes
-};
-
-// Every key the program reads, where it reads it and into what.
-const KnownKey kKnownKeys[] = {
-    {&kKeyCount, Place::Info, ValueKind::Number, kListBuffer},
-    {&kKeyLanguage, Place::Info, ValueKind::Number, kDetailsBuffer},
-    {&kKeyEnable, Place::Entry, ValueKind::Enable, kListBuffer},
-    {&kKeyIeVersion, Place::Entry, ValueKind::Number, kListBuffer},
-    {&kKeyMediaPlayer, Place::Entry, ValueKind::Number, kListBuffer},
-    {&kKeyServicePacks, Place::Entry, ValueKind::ServicePacks, kListBuffer},
-    {&kKeyIis, Place::Entry, ValueKind::Require, kListBuffer},
-    {&kKeySnmp, Place::Entry, ValueKind::Require, kListBuffer},
-    {&kKeyDotNet, Place::Entry, ValueKind::DotNet, kListBuffer},
-    {&kKeyDotNetServicePack, Place::Entry, ValueKind::Number, kListBuffer},
-    {&kKeyMediaFormat, Place::Entry, ValueKind::Number, kListBuffer},
-    {&kKeyTitle, Place::Entry, ValueKind::Text, kListBuffer},
-    {&kKeyProbe, Place::Entry, ValueKind::Probe, kListBuffer},
-    {&kKeyType, Place::Entry, ValueKind::Type, kListBuffer},
-    {&kKeyUrl, Place::Entry, ValueKind::Text, kListBuffer},
-    {&kKeyFileName, Place::Entry, ValueKind::Text, kListBuffer},
-    {&kKeyCmdLine, Place::Entry, ValueKind::Text, kListBuffer},
-    {&kKeySha256, Place::Entry, ValueKind::Text, kListBuffer},
-    {&kKeyDescription, Place::Entry, ValueKind::Text, kDetailsBuffer},
-    {&kKeyArticle, Place::Entry, ValueKind::Text, kDetailsBuffer},
-};
 
 // How many unreadable bytes are told one by one before they are counted.
 constexpr std::size_t kBytesToldOneByOne = 10;
@@ -101,13 +68,15 @@ bool IsLaterProbe(const std::string& upperName, int& number) {
            number >= 2;
 }
 
-const KnownKey* FindKnown(const std::string& upperName, Place place, bool& elsewhere) {
+// The key the program reads under `upperName` in sections of `section`;
+// `elsewhere` when it reads that key only in the other kind of section.
+const CatalogKey* FindKnown(const std::string& upperName, CatalogSection section, bool& elsewhere) {
     elsewhere = false;
     int number = 0;
     const bool laterProbe = IsLaterProbe(upperName, number);
-    for (const KnownKey& known : kKnownKeys) {
-        if (laterProbe ? known.key != &kKeyProbe : upperName != known.key->name) continue;
-        if (known.place == place) return &known;
+    for (const CatalogKey& known : kCatalogKeys) {
+        if (laterProbe ? known.id != CatalogKeyId::Probe : upperName != known.name) continue;
+        if (known.section == section) return &known;
         elsewhere = true;
     }
     return nullptr;
@@ -129,11 +98,11 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 }
 
 // The known key `upperName` most likely means, or empty text.
-std::string LikelyKey(const std::string& upperName, Place place) {
+std::string LikelyKey(const std::string& upperName, CatalogSection section) {
     std::vector<std::string> candidates;
-    for (const KnownKey& known : kKnownKeys)
-        if (known.place == place) candidates.push_back(known.key->name);
-    if (place == Place::Entry) candidates.push_back(std::string(kKeyProbe.name) + "2");
+    for (const CatalogKey& known : kCatalogKeys)
+        if (known.section == section) candidates.push_back(known.name);
+    if (section == CatalogSection::Entry) candidates.push_back(ProbeKeyName(2));
     std::string best;
     std::size_t bestDistance = 3;
     for (const std::string& candidate : candidates) {
@@ -253,12 +222,12 @@ private:
                  "the downloaded catalog");
             return;
         }
-        CheckKeys(*info, Place::Info, "INFO");
+        CheckKeys(*info, CatalogSection::Info, "INFO");
 
         // Retrieval refuses a file whose LANGUAGE is missing or "ERROR".
         const IniKey* language = m_ini.FindKey("INFO", kKeyLanguage.name);
         if (!language || EqualsIgnoringAsciiCase(
-                             m_ini.Read("INFO", kKeyLanguage.name, "ERROR", kDetailsBuffer), "ERROR")) {
+                             m_ini.Read("INFO", kKeyLanguage.name, "ERROR", CatalogReaderBuffer(kRetrieval)), "ERROR")) {
             Fail(language ? language->line : info->line, FindingKind::NoLanguage, "INFO",
                  "no LANGUAGE: the program refuses the downloaded catalog and keeps the one it "
                  "had");
@@ -386,7 +355,7 @@ private:
 
     // Repeated, unknown and misplaced keys, and values longer than the
     // program's reader takes.
-    void CheckKeys(const IniSection& section, Place place, const std::string& label) {
+    void CheckKeys(const IniSection& section, CatalogSection place, const std::string& label) {
         std::set<std::string> seen;
         for (const IniKey& key : section.keys) {
             const std::string name = ForDisplay(key.name);
@@ -399,13 +368,13 @@ private:
                 continue;
             }
             bool elsewhere = false;
-            const KnownKey* known = FindKnown(upper, place, elsewhere);
+            const CatalogKey* known = FindKnown(upper, place, elsewhere);
             if (known) {
                 const std::size_t length = ProfileValue(key.value, std::string::npos).size();
-                if (length > known->buffer - 1)
+                if (length > known->Buffer() - 1)
                     Warn(key.line, FindingKind::ValueCut, label,
                          name + " is " + std::to_string(length) + " bytes long: the program reads "
-                         "only the first " + std::to_string(known->buffer - 1));
+                         "only the first " + std::to_string(known->Buffer() - 1));
                 continue;
             }
             if (key.name.empty()) {
@@ -413,7 +382,7 @@ private:
                      "a value without a key name: it is never read");
             } else if (elsewhere) {
                 Warn(key.line, FindingKind::UnknownKey, label,
-                     name + (place == Place::Info ? " is read only in the entry sections"
+                     name + (place == CatalogSection::Info ? " is read only in the entry sections"
                                                   : " is read only in [INFO]"));
             } else if (StartsWith(upper, kKeyProbe.name) &&
                        upper.find_first_not_of("0123456789", 6) == std::string::npos) {
@@ -442,40 +411,48 @@ private:
 
     void CheckEntry(const IniSection& section, int number) {
         const std::string label = std::to_string(number);
-        CheckKeys(section, Place::Entry, label);
+        CheckKeys(section, CatalogSection::Entry, label);
         const auto present = [&](const CatalogKey& key) { return m_ini.FindKey(label, key.name); };
         const auto read = [&](const CatalogKey& key) { return Read(label, key); };
 
-        if (const IniKey* key = present(kKeyEnable)) {
-            const std::string value = read(kKeyEnable);
-            if (value != "0" && value != "1")
-                Warn(key->line, FindingKind::ReadDifferently, label,
-                     ForDisplay(key->name) + "=" + Shown(value) +
-                         " leaves the entry on: only 0 switches it off");
+        // Each key by the kind of its value, in the order of the program's table.
+        for (const CatalogKey& known : kCatalogKeys) {
+            if (known.section != CatalogSection::Entry) continue;
+            const IniKey* key = present(known);
+            const std::string value = read(known);
+            switch (known.kind) {
+            case CatalogValueKind::Enable:
+                if (key && value != "0" && value != "1")
+                    Warn(key->line, FindingKind::ReadDifferently, label,
+                         ForDisplay(key->name) + "=" + Shown(value) +
+                             " leaves the entry on: only 0 switches it off");
+                break;
+            case CatalogValueKind::Number:
+                // DOTNETSPVER counts only beside a DOTNETVER: CheckDotNet.
+                if (key && known.id != CatalogKeyId::DotNetServicePack) CheckNumber(label, *key, value);
+                break;
+            case CatalogValueKind::ServicePacks:
+                if (key) CheckServicePacks(label, *key, value);
+                break;
+            case CatalogValueKind::Require:
+                if (key && !EqualsIgnoringAsciiCase(value, "require") &&
+                    !EqualsIgnoringAsciiCase(value, "notrequire"))
+                    Warn(key->line, FindingKind::ReadDifferently, label,
+                         ForDisplay(key->name) + "=" + Shown(value) +
+                             " sets no condition: only require does");
+                break;
+            case CatalogValueKind::DotNet: CheckDotNet(label); break;
+            case CatalogValueKind::Type:
+                if (key && !EqualsIgnoringAsciiCase(value, "APPLICATION") &&
+                    !EqualsIgnoringAsciiCase(value, "PATCH"))
+                    Warn(key->line, FindingKind::ReadDifferently, label,
+                         ForDisplay(key->name) + "=" + Shown(value) +
+                             " is an ordinary update: only APPLICATION keeps an entry off the list");
+                break;
+            case CatalogValueKind::Probe: CheckProbes(section, label); break;
+            default: break;  // the run's keys are checked together below
+            }
         }
-        for (const CatalogKey* number : {&kKeyIeVersion, &kKeyMediaPlayer, &kKeyMediaFormat})
-            if (const IniKey* key = present(*number)) CheckNumber(label, *key, read(*number));
-        if (const IniKey* key = present(kKeyServicePacks))
-            CheckServicePacks(label, *key, read(kKeyServicePacks));
-        for (const CatalogKey* require : {&kKeyIis, &kKeySnmp}) {
-            const IniKey* key = present(*require);
-            const std::string value = read(*require);
-            if (key && !EqualsIgnoringAsciiCase(value, "require") &&
-                !EqualsIgnoringAsciiCase(value, "notrequire"))
-                Warn(key->line, FindingKind::ReadDifferently, label,
-                     ForDisplay(key->name) + "=" + Shown(value) +
-                         " sets no condition: only require does");
-        }
-        CheckDotNet(label);
-        if (const IniKey* key = present(kKeyType)) {
-            const std::string value = read(kKeyType);
-            if (!EqualsIgnoringAsciiCase(value, "APPLICATION") &&
-                !EqualsIgnoringAsciiCase(value, "PATCH"))
-                Warn(key->line, FindingKind::ReadDifferently, label,
-                     ForDisplay(key->name) + "=" + Shown(value) +
-                         " is an ordinary update: only APPLICATION keeps an entry off the list");
-        }
-        CheckProbes(section, label);
         CheckRun(section, label);
     }
 
@@ -528,14 +505,12 @@ private:
     void CheckProbes(const IniSection& section, const std::string& label) {
         int stop = 1;
         for (;; ++stop) {
-            std::string name = kKeyProbe.name;
-            if (stop > 1) name += std::to_string(stop);
+            const std::string name = ProbeKeyName(stop);
             const std::string value = m_ini.Read(label, name, kKeyProbe.missing, kListBuffer);
             if (value.empty()) break;
             CheckProbe(label, *m_ini.FindKey(label, name), value);
         }
-        const std::string stopName =
-            std::string(kKeyProbe.name) + (stop > 1 ? std::to_string(stop) : "");
+        const std::string stopName = ProbeKeyName(stop);
         std::set<int> told;
         for (const IniKey& key : section.keys) {
             int number = 0;

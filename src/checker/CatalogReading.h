@@ -5,18 +5,20 @@
 #include <cstddef>
 #include <string>
 
-#include "core/Catalog.h"
+#include "core/CatalogModel.h"
 #include "core/IniText.h"
 
-// List filling and the start of a run read every value into 1024 bytes;
-// the details window and catalog retrieval pass 1023.
-constexpr std::size_t kListBuffer = 1024;
-constexpr std::size_t kDetailsBuffer = 1023;
+// The buffers of the program's readers (core/CatalogModel.h): list filling
+// and the start of a run read every value into 1024 bytes; the details
+// window and catalog retrieval pass 1023.
+constexpr std::size_t kListBuffer = kCatalogListBuffer;
+constexpr std::size_t kDetailsBuffer = kCatalogDetailsBuffer;
 
-// Entry `section` of `ini` as list filling looks its keys up.
-inline EntryKeyLookup EntryLookup(const IniText& ini, const std::string& section) {
-    return [&ini, section](const char* key, const char* missing) {
-        return ini.Read(section, key, missing, kListBuffer);
+// The catalog `ini` as `reader` looks its keys up.
+inline CatalogLookup IniLookup(const IniText& ini, CatalogReader reader = kListFilling) {
+    const std::size_t size = CatalogReaderBuffer(reader);
+    return [&ini, size](const std::string& section, const char* key, const char* missing) {
+        return ini.Read(section, key, missing, size);
     };
 }
 

@@ -174,34 +174,9 @@ std::string KeyText(const IniText& ini, const std::string& section, const Catalo
 
 std::string WhyExcluded(ExcludedBy rule, const IniText& ini, const std::string& section,
                         const SystemProfile& p) {
-    const auto key = [&](const CatalogKey& k) { return KeyText(ini, section, k); };
-    switch (rule) {
-    case ExcludedBy::Nothing: return std::string();
-    case ExcludedBy::Enable: return key(kKeyEnable) + " switches it off";
-    case ExcludedBy::IeVersion:
-        return key(kKeyIeVersion) + " asks for Internet Explorer at least that; the system has " +
-               std::to_string(p.ieVersion);
-    case ExcludedBy::MediaPlayer:
-        return key(kKeyMediaPlayer) + " asks for that Windows Media Player; the system has " +
-               std::to_string(p.wmpMajor);
-    case ExcludedBy::ServicePacks:
-        return key(kKeyServicePacks) + " does not hold the system's service pack " +
-               std::to_string(p.servicePack);
-    case ExcludedBy::Iis: return key(kKeyIis) + " and the system has no IIS";
-    case ExcludedBy::Snmp: return key(kKeySnmp) + " and the system has no SNMP service";
-    case ExcludedBy::DotNet:
-        if (p.dotNetVersion == -1) return key(kKeyDotNet) + " and the system has no .NET Framework";
-        return key(kKeyDotNet) + " is not the system's .NET Framework code, " +
-               std::to_string(p.dotNetVersion);
-    case ExcludedBy::DotNetServicePack:
-        return key(kKeyDotNetServicePack) + " is not the system's .NET Framework service pack " +
-               std::to_string(p.dotNetServicePack);
-    case ExcludedBy::MediaFormat:
-        return key(kKeyMediaFormat) + " asks for that Windows Media Format; the system has " +
-               std::to_string(p.wmfMajor);
-    case ExcludedBy::Application: return key(kKeyType) + " is never listed";
-    }
-    return std::string();
+    const CatalogKey* key = FindCatalogKey(rule);
+    if (!key) return std::string();
+    return KeyText(ini, section, *key) + " " + ExclusionReason(rule, p);
 }
 
 }  // namespace
@@ -230,9 +205,17 @@ bool ParseSystemFile(const std::string& text, SystemDescription& system, std::st
 
 Explanation ExplainCatalog(const IniText& catalog, const SystemDescription& system) {
     Explanation result;
-    result.language = CatalogToInt(catalog.Read("INFO", kKeyLanguage.name, kKeyLanguage.missing,
-                                                kListBuffer));
-    result.count = CatalogToInt(catalog.Read("INFO", kKeyCount.name, kKeyCount.missing, kListBuffer));
+    // The probe last read is the one a successful probe answered for.
+    std::string probe;
+    const CatalogLookup read = IniLookup(catalog);
+    const CatalogLookup lookup = [&](const std::string& section, const char* key, const char* missing) {
+        const std::string value = read(section, key, missing);
+        if (std::string(key).rfind(kKeyProbe.name, 0) == 0) probe = std::string(key) + "=" + Shown(value);
+        return value;
+    };
+    const CatalogHeader header = ReadCatalogHeader(lookup);
+    result.language = header.language;
+    result.count = header.count;
     if (const IniKey* key = catalog.FindKey("INFO", kKeyLanguage.name)) result.languageLine = key->line;
     if (const IniKey* key = catalog.FindKey("INFO", kKeyCount.name)) result.countLine = key->line;
     result.languageMatches = CatalogLanguageMatches(result.language, system.profile.languageId);
@@ -242,45 +225,37 @@ Explanation ExplainCatalog(const IniText& catalog, const SystemDescription& syst
     std::vector<std::string> keys;
     for (const std::string& key : system.registryKeys) keys.push_back(LowerCaseAnsi(key));
 
-    const int visited = EntriesToVisit(result.count);
-    for (int number = 1; number <= visited; ++number) {
-        const std::string section = std::to_string(number);
-        EntryOutcome outcome;
-        outcome.number = number;
-        if (const IniSection* found = catalog.FindSection(section)) outcome.line = found->line;
-
-        // The probe last read is the one a successful probe answered for.
-        const EntryKeyLookup read = EntryLookup(catalog, section);
-        std::string probe;
-        const EntryKeyLookup lookup = [&](const char* key, const char* missing) {
-            const std::string value = read(key, missing);
-            if (std::string(key).rfind(kKeyProbe.name, 0) == 0)
-                probe = std::string(key) + "=" + Shown(value);
-            return value;
-        };
-        InstalledProbes probes;
-        probes.registryKey = [&](RegistryRoot root, const std::string& subKey) {
-            std::string wanted = LowerCaseAnsi(std::string(RootName(root)) + "\\" + subKey);
-            while (!wanted.empty() && wanted.back() == '\\') wanted.pop_back();
-            bool exists = subKey.empty();
-            for (const std::string& key : keys)
-                exists = exists || key == wanted || key.compare(0, wanted.size() + 1, wanted + "\\") == 0;
-            if (exists) outcome.why = probe + ": the registry key exists";
-            return exists;
-        };
-        probes.installedName = [&](const std::string& name) {
-            const bool found = names.Contains(name);
-            if (found) outcome.why = probe + ": an installed update's name holds it";
-            return found;
-        };
-        UpdateItem item;
-        outcome.listed = EvaluateEntry(number, lookup, system.profile, probes, item, &outcome.rule);
-        outcome.title = catalog.Read(section, kKeyTitle.name, kKeyTitle.missing, kListBuffer);
-        outcome.installed = outcome.listed && item.installed;
-        if (!outcome.listed) outcome.why = WhyExcluded(outcome.rule, catalog, section, system.profile);
-        if (outcome.listed && !outcome.installed) outcome.why.clear();
-        result.entries.push_back(outcome);
-    }
+    std::string why;  // the probe that found the entry being evaluated installed
+    InstalledProbes probes;
+    probes.registryKey = [&](RegistryRoot root, const std::string& subKey) {
+        std::string wanted = LowerCaseAnsi(std::string(RootName(root)) + "\\" + subKey);
+        while (!wanted.empty() && wanted.back() == '\\') wanted.pop_back();
+        bool exists = subKey.empty();
+        for (const std::string& key : keys)
+            exists = exists || key == wanted || key.compare(0, wanted.size() + 1, wanted + "\\") == 0;
+        if (exists) why = probe + ": the registry key exists";
+        return exists;
+    };
+    probes.installedName = [&](const std::string& name) {
+        const bool found = names.Contains(name);
+        if (found) why = probe + ": an installed update's name holds it";
+        return found;
+    };
+    EvaluateEntries(lookup, header.count, system.profile, probes,
+                    [&](int number, bool listed, const UpdateItem& item, ExcludedBy rule) {
+                        const std::string section = EntrySection(number);
+                        EntryOutcome outcome;
+                        outcome.number = number;
+                        if (const IniSection* found = catalog.FindSection(section)) outcome.line = found->line;
+                        outcome.listed = listed;
+                        outcome.rule = rule;
+                        outcome.title = read(section, kKeyTitle.name, kKeyTitle.missing);
+                        outcome.installed = listed && item.installed;
+                        if (!listed) outcome.why = WhyExcluded(rule, catalog, section, system.profile);
+                        else if (outcome.installed) outcome.why = why;
+                        why.clear();
+                        result.entries.push_back(outcome);
+                    });
     return result;
 }
 

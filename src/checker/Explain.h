@@ -48,7 +48,7 @@ struct EntryOutcome {
     std::string title;
     bool listed = false;
     bool installed = false;
-    ExcludedBy rule = ExcludedBy::Nothing;
+    ExcludedBy rule = ExcludedBy::None;
     std::string why;  // the rule that excluded it, or the probe that found it installed (UTF-8)
 };
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "core/Catalog.h"
+#include "core/CatalogModel.h"
 #include "core/SystemProfile.h"
 
 
@@ -26,29 +26,39 @@ struct UpdateItem {
     bool installed = false;
 };
 
-// The rule that keeps an entry off the list: the first that fails, in the
-// order the rules are decided.
-enum class ExcludedBy {
-    Nothing,            // the entry is listed
-    Enable,             // ENABLE is 0
-    IeVersion,          // IEVER above the system's Internet Explorer
-    MediaPlayer,        // WMPVER not the system's Media Player
-    ServicePacks,       // SPVER does not hold the system's service pack
-    Iis,                // IISVER require, no IIS
-    Snmp,               // SNMPVER require, no SNMP service
-    DotNet,             // DOTNETVER require without .NET, or not the system's .NET
-    DotNetServicePack,  // DOTNETSPVER not the system's .NET service pack
-    MediaFormat,        // WMFVER not the system's Media Format
-    Application,        // TYPE APPLICATION
-};
+// The rule that keeps an entry off the list, named by the key it reads
+// (the first that fails, in the order the rules are decided); None for a
+// listed entry. TYPE APPLICATION is ExcludedBy::Type.
+using ExcludedBy = CatalogKeyId;
 
 // Evaluates entry `number`. False when the entry is not listed on this
 // system (switched off, a condition fails, or it is an application);
 // otherwise true with `item` filled. `excludedBy`, when given, receives the
-// rule that decided (ExcludedBy::Nothing for a listed entry).
+// rule that decided (ExcludedBy::None for a listed entry).
 bool EvaluateEntry(int number, const EntryKeyLookup& key, const SystemProfile& profile,
                    const InstalledProbes& probes, UpdateItem& item,
                    ExcludedBy* excludedBy = nullptr);
+
+// Why the rule of `key` keeps an entry off the list on `profile`, said
+// after the key as the entry has it ("IEVER=8 asks for ..."), for the
+// catalog checker's explanation. Empty for ExcludedBy::None.
+std::string ExclusionReason(ExcludedBy key, const SystemProfile& profile);
+
+// The catalog's [INFO] as list filling reads it: COUNT, then LANGUAGE.
+struct CatalogHeader {
+    int count = 0;
+    int language = 0;
+};
+CatalogHeader ReadCatalogHeader(const CatalogLookup& lookup);
+
+// Called for each entry evaluated, in order: whether it is listed, its row
+// (when listed), and the rule that decided.
+using EntryVisitor =
+    std::function<void(int number, bool listed, const UpdateItem& item, ExcludedBy rule)>;
+// Evaluates entries 1 to EntriesToVisit(count) of the catalog: the one
+// evaluation behind the update list and the checker's explanation.
+void EvaluateEntries(const CatalogLookup& lookup, int count, const SystemProfile& profile,
+                     const InstalledProbes& probes, const EntryVisitor& visit);
 
 // True when the catalog's LANGUAGE number is the system's primary language.
 bool CatalogLanguageMatches(int catalogLanguage, unsigned short languageId);

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "core/Catalog.h"
+#include "core/CatalogModel.h"
 #include "core/Trust.h"
 
 // One chosen update, in list order.

@@ -3,7 +3,7 @@
 
 #include <shellapi.h>
 
-#include "catalog/Catalog.h"
+#include "catalog/CatalogFile.h"
 #include "details/DetailsDlg.h"
 
 namespace {
@@ -14,7 +14,7 @@ const char kMenuCheck[] = "이 업데이트 선택 하기";
 const char kMenuUncheck[] = "이 업데이트 선택 하지 않기";
 
 std::string ReadDetail(const std::string& catalogPath, int entryNumber, const CatalogKey& key) {
-    return ReadCatalogValue(catalogPath, EntrySection(entryNumber), key, kCatalogDetailsBuffer);
+    return ReadCatalogValue(catalogPath, EntrySection(entryNumber), key, kDetails);
 }
 
 }  // namespace

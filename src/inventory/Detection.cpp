@@ -12,7 +12,8 @@
 #include "inventory/OsIdentify.h"
 #include "inventory/RegistryValues.h"
 #include "core/VersionText.h"
-#include "registry/Handles.h"
+#include "win/Handle.h"
+#include "win/SystemLibrary.h"
 #include "registry/RegistryKey.h"
 
 namespace {
@@ -97,8 +98,11 @@ std::string DetectMediaPlayer(SystemProfile& p) {
 }
 
 unsigned short DetectModuleLanguage(const std::string& module) {
-    LoadedModule loaded(module.c_str());
-    if (!loaded.Get()) return 0;
+    // A bare name is the system's own DLL, loaded from the system folder.
+    const std::string path =
+        module.find('\\') == std::string::npos ? SystemLibrary::Folder() + "\\" + module : module;
+    const ModuleHandle loaded(::LoadLibraryA(path.c_str()));
+    if (!loaded.Valid()) return 0;
     unsigned short language = 0;
     ::EnumResourceLanguagesA(loaded.Get(), reinterpret_cast<LPCSTR>(RT_VERSION), MAKEINTRESOURCEA(1),
                              &KeepLastLanguage, reinterpret_cast<LONG_PTR>(&language));

@@ -5,6 +5,7 @@
 
 #include "inventory/OsIdentify.h"
 #include "registry/RegistryKey.h"
+#include "win/Handle.h"
 
 namespace {
 
@@ -15,23 +16,6 @@ const char kActiveSetupKey[] = "Software\\Microsoft\\Active Setup\\Installed Com
 const char* const kQfeFolders[] = {"\\inf\\qfe\\w98", "\\inf\\qfe\\w98.se", "\\inf\\qfe\\win98.se"};
 
 constexpr DWORD kPathBuffer = 1024;
-
-// A search handle from FindFirstFileA, closed with FindClose.
-class FileSearch {
-public:
-    FileSearch(const std::string& pattern, WIN32_FIND_DATAA& data)
-        : m_handle(::FindFirstFileA(pattern.c_str(), &data)) {}
-    ~FileSearch() {
-        if (m_handle != INVALID_HANDLE_VALUE) ::FindClose(m_handle);
-    }
-    FileSearch(const FileSearch&) = delete;
-    FileSearch& operator=(const FileSearch&) = delete;
-    bool Found() const { return m_handle != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_DATAA& data) { return ::FindNextFileA(m_handle, &data) != FALSE; }
-
-private:
-    HANDLE m_handle;
-};
 
 }  // namespace
 
@@ -52,14 +36,14 @@ void CollectKeyTree(HKEY root, const std::string& keyPath, const std::string& na
 
 void CollectQfeFiles(const std::string& folder, std::vector<std::string>& list) {
     WIN32_FIND_DATAA data;
-    FileSearch search(folder + "\\*.*", data);
-    if (!search.Found()) return;
+    const FindHandle search(::FindFirstFileA((folder + "\\*.*").c_str(), &data));
+    if (!search.Valid()) return;
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         std::string fileName(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
         if (fileName == "." || fileName == "..") continue;
         list.push_back(QfeEntryName(fileName));
-    } while (search.Next(data));
+    } while (::FindNextFileA(search.Get(), &data));
 }
 
 void CollectActiveSetupComponents(std::vector<std::string>& list) {

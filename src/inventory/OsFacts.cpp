@@ -6,10 +6,11 @@
 #include <cstring>
 
 #include "inventory/OsIdentify.h"
+#include "win/SystemLibrary.h"
 
 namespace {
 
-typedef void(WINAPI* NativeSystemInfoFn)(LPSYSTEM_INFO);
+// GetProductInfo is declared only for Vista's headers and later.
 typedef BOOL(WINAPI* ProductInfoFn)(DWORD, DWORD, DWORD, DWORD, PDWORD);
 
 // The structure sizes GetVersionExA knows: OSVERSIONINFOEXA and OSVERSIONINFOA.
@@ -18,14 +19,6 @@ constexpr DWORD kBasicVersionSize = 148;
 static_assert(sizeof(OSVERSIONINFOEXA) == kExtendedVersionSize, "OSVERSIONINFOEXA layout");
 static_assert(sizeof(OSVERSIONINFOA) == kBasicVersionSize, "OSVERSIONINFOA layout");
 
-// GetProcAddress yields FARPROC; the entry points have other signatures.
-template <typename Fn>
-Fn Kernel32Function(const char* name) {
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    if (!kernel) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(kernel, name)));
-}
-
 }  // namespace
 
 OsVersionFacts GatherOsFacts() {
@@ -33,7 +26,12 @@ OsVersionFacts GatherOsFacts() {
     OSVERSIONINFOEXA version;
     std::memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = kExtendedVersionSize;
-    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) return facts;
+    // Windows 98 and Me, and NT before SP6, know only the plain structure.
+    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+        std::memset(&version, 0, sizeof version);
+        version.dwOSVersionInfoSize = kBasicVersionSize;
+        if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) return facts;
+    }
 
     facts.versionOk = true;
     facts.major = version.dwMajorVersion;
@@ -46,14 +44,15 @@ OsVersionFacts GatherOsFacts() {
 
     SYSTEM_INFO info;
     std::memset(&info, 0, sizeof info);
-    if (NativeSystemInfoFn native = Kernel32Function<NativeSystemInfoFn>("GetNativeSystemInfo")) {
+    const SystemLibrary kernel("kernel32.dll");
+    if (const auto native = QF_OPTIONAL(kernel, GetNativeSystemInfo)) {
         native(&info);
     } else {
         ::GetSystemInfo(&info);
     }
     facts.processorArchitecture = info.wProcessorArchitecture;
 
-    if (ProductInfoFn productInfo = Kernel32Function<ProductInfoFn>("GetProductInfo")) {
+    if (const auto productInfo = kernel.Find<ProductInfoFn>("GetProductInfo")) {
         DWORD value = 0;
         productInfo(6, 0, 0, 0, &value);
         facts.hasProductInfo = true;

@@ -13,67 +13,33 @@
 #include "net/Download.h"
 
 #include <wininet.h>
+// InetIsOffline, looked up at run time in url.dll.
+#include <ole2.h>
+#include <intshcut.h>
 
 #include <climits>
 #include <cstring>
 #include <vector>
 
-#include "registry/Handles.h"
+#include "win/Handle.h"
+#include "win/SystemLibrary.h"
 #include "ui/Messages.h"
 
 const char* const kHttpAgent = "Quellfix";
 
 namespace {
 
-typedef HINTERNET(WINAPI* InternetOpenFn)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
-typedef BOOL(WINAPI* InternetCrackUrlFn)(LPCSTR, DWORD, DWORD, LPURL_COMPONENTSA);
-typedef HINTERNET(WINAPI* InternetConnectFn)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR,
-                                             DWORD, DWORD, DWORD_PTR);
-typedef HINTERNET(WINAPI* HttpOpenRequestFn)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR*,
-                                             DWORD, DWORD_PTR);
-typedef BOOL(WINAPI* HttpSendRequestFn)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
-typedef BOOL(WINAPI* HttpQueryInfoFn)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
-typedef BOOL(WINAPI* InternetCloseHandleFn)(HINTERNET);
-typedef BOOL(WINAPI* InternetSetOptionFn)(HINTERNET, DWORD, LPVOID, DWORD);
-typedef HANDLE(WINAPI* CreateFileFn)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
-                                     HANDLE);
-typedef BOOL(WINAPI* WriteFileFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-typedef BOOL(WINAPI* InetIsOfflineFn)(DWORD);
-
 // Every request asks the server afresh and leaves nothing in the cache: an
 // installer or a catalog must never come from a stale copy.
 constexpr DWORD kFreshFetch = INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE;
 constexpr DWORD_PTR kContext = 1;
-
-// An Internet handle, closed through the entry point it was opened with.
-class InternetHandle {
-public:
-    explicit InternetHandle(HINTERNET handle = nullptr,
-                            InternetCloseHandleFn close = &::InternetCloseHandle)
-        : m_handle(handle), m_close(close) {}
-    ~InternetHandle() {
-        if (m_handle) m_close(m_handle);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    HINTERNET Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-    void Reset(HINTERNET handle) {
-        if (m_handle) m_close(m_handle);
-        m_handle = handle;
-    }
-
-private:
-    HINTERNET m_handle;
-    InternetCloseHandleFn m_close;
-};
 
 // Hands the 512-byte blocks to the file in larger pieces: a write call per
 // block would cost as much as a quarter of a transfer's time.
 class BlockWriter {
 public:
     static constexpr size_t kPiece = 64 * 1024;
-    BlockWriter(HANDLE file, WriteFileFn writeFile) : m_file(file), m_writeFile(writeFile) {
+    BlockWriter(HANDLE file, decltype(&::WriteFile) writeFile) : m_file(file), m_writeFile(writeFile) {
         m_buffer.reserve(kPiece);
     }
     // False when a write failed.
@@ -92,38 +58,32 @@ public:
 
 private:
     HANDLE m_file;
-    WriteFileFn m_writeFile;
+    decltype(&::WriteFile) m_writeFile;
     std::vector<char> m_buffer;
 };
 
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<Fn>(::GetProcAddress(module, name)) : nullptr;
-}
-
 // The WinINet calls a request needs: the ones linked into the program, or
-// the same entry points looked up in a loaded wininet.dll.
+// the same entry points looked up in wininet.dll.
 struct WinInet {
-    InternetOpenFn open = &::InternetOpenA;
-    InternetCrackUrlFn crack = &::InternetCrackUrlA;
-    InternetConnectFn connect = &::InternetConnectA;
-    HttpOpenRequestFn openRequest = &::HttpOpenRequestA;
-    HttpSendRequestFn send = &::HttpSendRequestA;
-    InternetSetOptionFn setOption = &::InternetSetOptionA;
-    HttpQueryInfoFn query = &::HttpQueryInfoA;
-    InternetCloseHandleFn close = &::InternetCloseHandle;
+    decltype(&::InternetOpenA) open = &::InternetOpenA;
+    decltype(&::InternetCrackUrlA) crack = &::InternetCrackUrlA;
+    decltype(&::InternetConnectA) connect = &::InternetConnectA;
+    decltype(&::HttpOpenRequestA) openRequest = &::HttpOpenRequestA;
+    decltype(&::HttpSendRequestA) send = &::HttpSendRequestA;
+    decltype(&::InternetSetOptionA) setOption = &::InternetSetOptionA;
+    decltype(&::HttpQueryInfoA) query = &::HttpQueryInfoA;
 
-    // False when `module` lacks one of them.
-    bool LoadFrom(HMODULE module) {
-        open = Lookup<InternetOpenFn>(module, "InternetOpenA");
-        crack = Lookup<InternetCrackUrlFn>(module, "InternetCrackUrlA");
-        connect = Lookup<InternetConnectFn>(module, "InternetConnectA");
-        openRequest = Lookup<HttpOpenRequestFn>(module, "HttpOpenRequestA");
-        send = Lookup<HttpSendRequestFn>(module, "HttpSendRequestA");
-        setOption = Lookup<InternetSetOptionFn>(module, "InternetSetOptionA");
-        query = Lookup<HttpQueryInfoFn>(module, "HttpQueryInfoA");
-        close = Lookup<InternetCloseHandleFn>(module, "InternetCloseHandle");
-        return open && crack && connect && openRequest && send && setOption && query && close;
+    // False when `library` lacks one of them.
+    bool LoadFrom(const SystemLibrary& library) {
+        open = QF_OPTIONAL(library, InternetOpenA);
+        crack = QF_OPTIONAL(library, InternetCrackUrlA);
+        connect = QF_OPTIONAL(library, InternetConnectA);
+        openRequest = QF_OPTIONAL(library, HttpOpenRequestA);
+        send = QF_OPTIONAL(library, HttpSendRequestA);
+        setOption = QF_OPTIONAL(library, InternetSetOptionA);
+        query = QF_OPTIONAL(library, HttpQueryInfoA);
+        return open && crack && connect && openRequest && send && setOption && query &&
+               QF_OPTIONAL(library, InternetCloseHandle);
     }
 };
 
@@ -143,10 +103,7 @@ void LimitWaits(const WinInet& net, HINTERNET handle) {
 class Request {
 public:
     Request(const WinInet& net, const std::string& url, const char* verb, DWORD flags)
-        : m_session(net.open(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
-                    net.close),
-          m_connection(nullptr, net.close),
-          m_request(nullptr, net.close) {
+        : m_session(net.open(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {
         if (!m_session) return;
         LimitWaits(net, m_session.Get());
         std::vector<char> host(url.size() + 1), path(url.size() + 1), extra(url.size() + 1);
@@ -188,7 +145,7 @@ private:
 
 // True when the reply is the resource itself: a status in 200-299. A reply
 // whose status cannot be read is not trusted either.
-bool ReplyIsResource(HINTERNET request, HttpQueryInfoFn query) {
+bool ReplyIsResource(HINTERNET request, decltype(&::HttpQueryInfoA) query) {
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
@@ -198,7 +155,8 @@ bool ReplyIsResource(HINTERNET request, HttpQueryInfoFn query) {
 
 // The Content-Length header's text; false when the reply has none (or one
 // that does not fit the buffer, which no real length needs).
-bool QueryLengthText(HINTERNET request, HttpQueryInfoFn query, char (&text)[kLengthTextBuffer]) {
+bool QueryLengthText(HINTERNET request, decltype(&::HttpQueryInfoA) query,
+                     char (&text)[kLengthTextBuffer]) {
     std::memset(text, 0, sizeof text);
     DWORD size = kLengthTextBuffer;
     if (!query(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return false;
@@ -207,7 +165,7 @@ bool QueryLengthText(HINTERNET request, HttpQueryInfoFn query, char (&text)[kLen
 }
 
 int Transfer(const std::string& url, const std::string& localPath, HWND notify,
-             CreateFileFn createFile, WriteFileFn writeFile) {
+             decltype(&::CreateFileA) createFile, decltype(&::WriteFile) writeFile) {
     Request request(WinInet(), url, "GET", kFreshFetch | INTERNET_FLAG_TRANSFER_BINARY);
     if (!request.Get() || !ReplyIsResource(request.Get(), &::HttpQueryInfoA)) return 0;
 
@@ -247,15 +205,15 @@ int Transfer(const std::string& url, const std::string& localPath, HWND notify,
 }  // namespace
 
 bool ComputerIsOffline() {
-    LoadedModule url("url.dll");
-    InetIsOfflineFn isOffline = Lookup<InetIsOfflineFn>(url.Get(), "InetIsOffline");
+    const SystemLibrary url("url.dll");
+    const auto isOffline = QF_OPTIONAL(url, InetIsOffline);
     return isOffline && isOffline(0) == 1;
 }
 
 int FetchFile(const std::string& url, const std::string& localPath, HWND notify) {
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    CreateFileFn createFile = Lookup<CreateFileFn>(kernel, "CreateFileA");
-    WriteFileFn writeFile = Lookup<WriteFileFn>(kernel, "WriteFile");
+    const SystemLibrary kernel("kernel32.dll");
+    const auto createFile = QF_OPTIONAL(kernel, CreateFileA);
+    const auto writeFile = QF_OPTIONAL(kernel, WriteFile);
     if (!createFile || !writeFile) return 0;
     return Transfer(url, localPath, notify, createFile, writeFile);
 }
@@ -267,9 +225,9 @@ int DownloadFile(std::string url, std::string localPath, HWND notify) {
 }
 
 long GetRemoteFileSize(std::string url) {
-    LoadedModule wininet("wininet.dll");
+    const SystemLibrary wininet("wininet.dll");
     WinInet net;
-    if (!net.LoadFrom(wininet.Get())) return 0;
+    if (!net.LoadFrom(wininet)) return 0;
     // The length is the reply's Content-Length: a HEAD request gives it
     // without the body. A server that refuses HEAD (no reply, or an error
     // status) is asked with GET as before; that body is never read.

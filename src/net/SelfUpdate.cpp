@@ -7,7 +7,7 @@
 
 #include "net/Download.h"
 #include "net/FetchDlg.h"
-#include "registry/Handles.h"
+#include "win/Handle.h"
 #include "trust/Verify.h"
 
 const char kProgramVersion[] = "2.000";

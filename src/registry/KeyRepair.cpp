@@ -4,20 +4,15 @@
 #include <cstring>
 
 #include "registry/RegistryKey.h"
+#include "win/SystemLibrary.h"
 
 namespace {
 
-typedef BOOL(WINAPI* AddAccessAllowedAceExFn)(PACL, DWORD, DWORD, DWORD, PSID);
-
 // AddAccessAllowedAceEx does not exist on every system this program starts
-// on, so it is looked up once and the library kept for the process's life.
-AddAccessAllowedAceExFn AddAceEx() {
-    static AddAccessAllowedAceExFn function = [] {
-        HMODULE advapi = ::LoadLibraryA("Advapi32.dll");
-        if (!advapi) return AddAccessAllowedAceExFn(nullptr);
-        return reinterpret_cast<AddAccessAllowedAceExFn>(
-            reinterpret_cast<void*>(::GetProcAddress(advapi, "AddAccessAllowedAceEx")));
-    }();
+// on, so it is looked up once, the library kept for the process's life.
+decltype(&::AddAccessAllowedAceEx) AddAceEx() {
+    static const SystemLibrary advapi("advapi32.dll");
+    static const auto function = QF_OPTIONAL(advapi, AddAccessAllowedAceEx);
     return function;
 }
 
@@ -47,7 +42,7 @@ AccessDescriptor::AccessDescriptor() {
 }
 
 BOOL GetAccountSid(std::string accountName, LocalBlock& sid) {
-    sid.reset();
+    sid.Reset();
     DWORD sidSize = 0;
     DWORD domainSize = 0;
     SID_NAME_USE use;
@@ -60,8 +55,8 @@ BOOL GetAccountSid(std::string accountName, LocalBlock& sid) {
     LocalBlock newSid(::LocalAlloc(LMEM_FIXED, sidSize));
     LocalBlock domain(::LocalAlloc(LMEM_FIXED, domainSize ? domainSize : 1));
     if (!newSid || !domain) return FALSE;
-    if (!::LookupAccountNameA(nullptr, accountName.c_str(), newSid.get(), &sidSize,
-                              static_cast<char*>(domain.get()), &domainSize, &use)) {
+    if (!::LookupAccountNameA(nullptr, accountName.c_str(), newSid.Get(), &sidSize,
+                              static_cast<char*>(domain.Get()), &domainSize, &use)) {
         return FALSE;
     }
     sid = std::move(newSid);
@@ -69,26 +64,26 @@ BOOL GetAccountSid(std::string accountName, LocalBlock& sid) {
 }
 
 BOOL BuildAccessDescriptor(AccessDescriptor& descriptor, const std::vector<AccountAccess>& entries) {
-    descriptor.m_dacl.reset();
+    descriptor.m_dacl.Reset();
     std::memset(&descriptor.m_descriptor, 0, sizeof descriptor.m_descriptor);
     ::InitializeSecurityDescriptor(&descriptor.m_descriptor, SECURITY_DESCRIPTOR_REVISION);
 
-    AddAccessAllowedAceExFn addAce = AddAceEx();
+    const auto addAce = AddAceEx();
     if (!addAce || entries.empty()) return FALSE;
 
     std::vector<LocalBlock> sids(entries.size());
     DWORD daclSize = kDaclBytesPerAce * static_cast<DWORD>(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!GetAccountSid(entries[i].account, sids[i])) return FALSE;
-        daclSize += ::GetLengthSid(sids[i].get());
+        daclSize += ::GetLengthSid(sids[i].Get());
     }
 
     LocalBlock dacl(::LocalAlloc(LMEM_FIXED, daclSize));
     if (!dacl) return FALSE;
-    PACL acl = static_cast<PACL>(dacl.get());
+    PACL acl = static_cast<PACL>(dacl.Get());
     if (!::InitializeAcl(acl, daclSize, ACL_REVISION)) return FALSE;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (!addAce(acl, ACL_REVISION, kInheritToKeysAndValues, entries[i].accessMask, sids[i].get())) {
+        if (!addAce(acl, ACL_REVISION, kInheritToKeysAndValues, entries[i].accessMask, sids[i].Get())) {
             return FALSE;
         }
     }

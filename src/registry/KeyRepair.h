@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/Handles.h"
+#include "win/Handle.h"
 
 // An account name and the access an ACE grants it.
 struct AccountAccess {
@@ -30,7 +30,7 @@ public:
     AccessDescriptor& operator=(const AccessDescriptor&) = delete;
     PSECURITY_DESCRIPTOR Get() { return &m_descriptor; }
     // The attached DACL, null before a successful build.
-    PACL Dacl() const { return static_cast<PACL>(m_dacl.get()); }
+    PACL Dacl() const { return static_cast<PACL>(m_dacl.Get()); }
 
 private:
     friend BOOL BuildAccessDescriptor(AccessDescriptor&, const std::vector<AccountAccess>&);

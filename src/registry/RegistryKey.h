@@ -16,31 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "registry/Handles.h"
+#include "win/Handle.h"
 
 // Holds one raw key handle and closes it when the scope ends.
-class CRegKeyGuard {
-public:
-    CRegKeyGuard() = default;
-    explicit CRegKeyGuard(HKEY key) : m_hKey(key) {}
-    ~CRegKeyGuard() { Reset(); }
-    CRegKeyGuard(const CRegKeyGuard&) = delete;
-    CRegKeyGuard& operator=(const CRegKeyGuard&) = delete;
-
-    HKEY Get() const { return m_hKey; }
-    // Closes any handle held and gives the slot to an open call.
-    HKEY* Receive() {
-        Reset();
-        return &m_hKey;
-    }
-    void Reset() {
-        if (m_hKey) ::RegCloseKey(m_hKey);
-        m_hKey = nullptr;
-    }
-
-private:
-    HKEY m_hKey = nullptr;
-};
+using CRegKeyGuard = RegistryKeyHandle;
 
 class CRegistryKey {
 public:

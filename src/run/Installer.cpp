@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "inventory/Detection.h"
-#include "registry/Handles.h"
+#include "win/Handle.h"
 
 DWORD PickTranslation(const void* versionBlock) {
     void* value = nullptr;

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "core/InstallerRules.h"
-#include "registry/Handles.h"
+#include "win/Handle.h"
 
 #include <functional>
 #include <string>

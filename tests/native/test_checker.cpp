@@ -58,6 +58,8 @@ TEST(Reader, AnswersOddFilesAsTheWindowsProfileReader) {
         {"cut_to_size", "[S]\nA=" + std::string(2000, 'x') + "\n", "S", "A", std::string(1023, 'x'), 2},
         {"cut_never_splits_a_character", "[S]\nA=" + std::string(1022, 'x') + "\xB0\xA1\n", "S", "A", std::string(1022, 'x'), 2},
         {"quotes_go_before_the_cut", "[S]\nA=\"abcdef\"\n", "S", "A", "abc", 2, 4},
+        {"quoted_value_filling_the_buffer_whole", "[S]\nA=\"abc\"\n", "S", "A", "abc", 2, 4},
+        {"header_without_bracket_names_a_section", "[ S \nA=1\n", "S", "A", "1", 2},
         {"comment_lines", "[S]\n;A=1\n  ;B=2\n", "S", "B", "(missing)", 0},
         {"semicolon_and_equals_in_value", "[S]\nC=;3 ;x=y\n", "S", "C", ";3 ;x=y", 2},
         {"cr_lf_and_blank_lines", lineEnds, "S", "B", "2", 5},
@@ -238,12 +240,12 @@ TEST(Explain, EachEntryIsListedOrNamesTheFirstRuleThatExcludesIt) {
     const struct {
         const char *catalog, *keys, *system; int number; ExcludedBy rule; bool installed; const char* why;
     } cases[] = {
-        {"4_32_18.ini", nullptr, "xp-sp3-ko", 1, R::Nothing, false, nullptr},
-        {"4_32_18.ini", nullptr, "xp-sp3-ko", 3, R::Nothing, true, "REGKEY2=Q990003"},
+        {"4_32_18.ini", nullptr, "xp-sp3-ko", 1, R::None, false, nullptr},
+        {"4_32_18.ini", nullptr, "xp-sp3-ko", 3, R::None, true, "REGKEY2=Q990003"},
         {"4_32_9.ini", nullptr, "xp-sp2-en", 2, R::IeVersion, false, "IEVER=8"},
-        {"6_64_18.ini", nullptr, "vista-sp2-ko-64", 3, R::Nothing, true, "KB990103"},
-        {"1_32_18.ini", nullptr, "win98se-ko", 1, R::Nothing, false, nullptr},
-        {"4_32_18.ini", nullptr, "xp-sp2-en", 0, R::Nothing, false, nullptr},
+        {"6_64_18.ini", nullptr, "vista-sp2-ko-64", 3, R::None, true, "KB990103"},
+        {"1_32_18.ini", nullptr, "win98se-ko", 1, R::None, false, nullptr},
+        {"4_32_18.ini", nullptr, "xp-sp2-en", 0, R::None, false, nullptr},
         // Of two rules that exclude an entry, the one the program applies first is named.
         {nullptr, "ENABLE=0\r\nIEVER=99\r\n", "xp-sp3-ko", 1, R::Enable, false, "ENABLE=0"},
         {nullptr, "IEVER=99\r\nWMPVER=10\r\n", "xp-sp3-ko", 1, R::IeVersion, false, nullptr},
@@ -254,7 +256,7 @@ TEST(Explain, EachEntryIsListedOrNamesTheFirstRuleThatExcludesIt) {
         {nullptr, "DOTNETVER=require\r\nWMFVER=9\r\n", "xp-sp3-ko", 1, R::DotNet, false, nullptr},
         {nullptr, "DOTNETVER=35\r\nDOTNETSPVER=2\r\nWMFVER=9\r\n", "vista-sp2-ko-64", 1, R::DotNetServicePack, false, nullptr},
         {nullptr, "WMFVER=9\r\nTYPE=Application\r\n", "xp-sp3-ko", 1, R::MediaFormat, false, nullptr},
-        {nullptr, "TYPE=Application\r\nREGKEY=KB990004\r\n", "xp-sp3-ko", 1, R::Application, false, nullptr},
+        {nullptr, "TYPE=Application\r\nREGKEY=KB990004\r\n", "xp-sp3-ko", 1, R::Type, false, nullptr},
     };
     for (const auto& c : cases) {
         const std::string text = c.catalog ? ReadAll(kServed + c.catalog) : Info(1) + "[1]\r\n" + c.keys;
@@ -269,7 +271,7 @@ TEST(Explain, EachEntryIsListedOrNamesTheFirstRuleThatExcludesIt) {
         ASSERT_GE(e.entries.size(), static_cast<std::size_t>(c.number)) << which;
         const EntryOutcome& entry = e.entries[c.number - 1];
         EXPECT_EQ(entry.rule, c.rule) << which;
-        EXPECT_EQ(entry.listed, c.rule == R::Nothing) << which;
+        EXPECT_EQ(entry.listed, c.rule == R::None) << which;
         EXPECT_EQ(entry.installed, c.installed) << which;
         EXPECT_GT(entry.line, 0) << which;
         if (c.why) EXPECT_NE(entry.why.find(c.why), std::string::npos) << which << ": " << entry.why;

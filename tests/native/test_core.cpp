@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Catalog.h"
+#include "core/CatalogModel.h"
 #include "core/CommandLine.h"
 #include "core/Instance.h"
 #include "core/RunLog.h"

@@ -2,23 +2,14 @@
 // read value by value through the Windows profile-string reader. Nothing is
 // cached, so a catalog replaced on disk takes effect at the next read.
 //
-// Layer: catalog/ may use net (the download), trust, registry and core; no window code.
+// Layer: catalog/ may use net (the download), trust, registry, win and core; no window code.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
-#include "core/Catalog.h"
+#include "core/CatalogModel.h"
 #include "core/Text.h"  // CatalogToInt
-
-// Buffer sizes of the readers. List filling and the start of a run use a
-// 1024-byte buffer (at most 1023 characters); catalog retrieval and the
-// details readers pass 1023 (at most 1022 characters).
-constexpr DWORD kCatalogListBuffer = 1024;
-constexpr DWORD kCatalogDetailsBuffer = 1023;
-
-// The section name of catalog entry `number` ("%d").
-std::string EntrySection(int number);
 
 // One value of the catalog at `path`, with `defaultValue` when the file,
 // the section or the key is missing, cut to size - 1 characters. Section
@@ -26,9 +17,14 @@ std::string EntrySection(int number);
 // quotation marks are removed by the reader.
 std::string ReadCatalogValue(const std::string& path, const std::string& section,
                              const char* key, const char* defaultValue,
-                             DWORD size = kCatalogListBuffer);
-// The same for one of the program's keys, with the value it takes when missing.
+                             std::size_t size = kCatalogListBuffer);
+// One of the program's keys, as `reader` reads it: with its missing value,
+// into that reader's buffer.
 inline std::string ReadCatalogValue(const std::string& path, const std::string& section,
-                                    const CatalogKey& key, DWORD size = kCatalogListBuffer) {
-    return ReadCatalogValue(path, section, key.name, key.missing, size);
+                                    const CatalogKey& key, CatalogReader reader = kListFilling) {
+    return ReadCatalogValue(path, section, key.name, key.missing, CatalogReaderBuffer(reader));
 }
+
+// Every key of the catalog at `path` as `reader` reads it, for the rules in
+// core/ that look keys up by section.
+CatalogLookup CatalogFileLookup(const std::string& path, CatalogReader reader = kListFilling);
