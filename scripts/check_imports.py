@@ -132,12 +132,12 @@ class Table:
         if text.startswith("since "):
             name = text[len("since "):].strip()
             if name in cls.WINDOWS_NAMES and name != "2000 SP4":
-                return f"absent before Windows {name}"
+                return f"not exported before Windows {name}"
             return None
         if text.startswith("not on "):
             names = [name.strip() for name in text[len("not on "):].split(",")]
             if names and all(name in cls.WINDOWS_NAMES for name in names):
-                return "absent on Windows " + ", ".join(names)
+                return "not exported on Windows " + ", ".join(names)
         return None
 
     @classmethod
