@@ -12,6 +12,13 @@ loader refuses a program outright, before any of our code runs, when
   - an imported DLL is not there, or an imported name is not exported by it
     ("The procedure entry point ... could not be located").
 
+Imports by ordinal fail too: an ordinal names a different function, or
+none, from one Windows version to the next. Delay-loaded imports are checked
+like the others (a missing one fails at its first call instead of at start),
+as far as the file has a delay-import directory: MSVC's link and LLVM's lld
+write one, GNU ld does not for dlltool's delay-import libraries, so those
+stay invisible here.
+
 So this script reads the PE file itself (no objdump: the import tables are
 parsed here, so the check cannot depend on how a tool prints them) and fails
 on each of those. Names are checked against scripts/absent-exports.txt, a
@@ -190,8 +197,17 @@ class Image:
         self.directories = [self.unpack("<II", directories_at + 8 * i) for i in range(directory_count)]
         self.sections = []
         table = optional + optional_size
+        if self.size_of_headers > len(data):
+            raise NotAPE(f"truncated: the headers take 0x{self.size_of_headers:x} bytes, the file has "
+                         f"0x{len(data):x}")
         for i in range(sections):
-            _name, virtual_size, address, raw_size, raw_at = self.unpack("<8sIIII", table + 40 * i)
+            name, virtual_size, address, raw_size, raw_at = self.unpack("<8sIIII", table + 40 * i)
+            if raw_size and raw_at + raw_size > len(data):
+                # The loader maps every section from the file; one cut short
+                # (an interrupted copy or download) makes the image invalid.
+                label = name.rstrip(b"\0").decode("latin-1")
+                raise NotAPE(f"truncated: section {label!r} ends at "
+                             f"0x{raw_at + raw_size:x}, the file has 0x{len(data):x} bytes")
             self.sections.append((address, max(virtual_size, raw_size), raw_at, raw_size))
 
     # -- raw access --
