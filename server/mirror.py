@@ -72,7 +72,7 @@ SYSTEM = re.compile(r"(\d{1,4})_(\d{1,4})_(\d{1,4})")
 PARTIAL = ".part"           # a download in progress: N.part, its facts in N.part.info
 PARTIAL_INFO = ".part.info"
 
-EXIT_DONE, EXIT_FAILED, EXIT_USAGE = 0, 1, 2
+EXIT_DONE, EXIT_FAILED = 0, 1  # and 2, from argparse, for a wrong command line
 
 
 # -- The catalog as the program reads it -----------------------------------
