@@ -2,7 +2,7 @@
 """The demo update server: serves a Quellfix update-server tree over HTTP.
 
     python3 server/demo_server.py [--root DIR] [--port N] [--port-file FILE]
-                                  [--pid-file FILE] [--log FILE]
+                                  [--pid-file FILE] [--log FILE] [--rate BYTES]
 
 It serves the files below --root (by default build/server-root, the tree
 the build lays out) on http://127.0.0.1:47100/ and stops cleanly on SIGTERM
@@ -17,6 +17,12 @@ unusual language 165. When the tree is signed (the stand-in's source has a
 .sig beside it), the stand-in's signature is made on request with the demo
 key (--sign-key), so a signed build takes it as it takes the others.
 
+Like any ordinary web server it answers a request for one byte range
+("Range: bytes=N-" or "bytes=N-M") with 206 and that part of the file, so
+interrupted downloads can be resumed against it; other range forms get the
+whole file. --rate N sends every answer's body at about N bytes a second, to
+try out slow links and interrupted downloads.
+
 A real server needs none of this: any web server that serves the tree as
 plain files will do (see nginx.conf and docs/administrators.md).
 """
@@ -30,6 +36,7 @@ import signal
 import subprocess
 import sys
 import threading
+import time
 import urllib.parse
 
 DEFAULT_PORT = 47100
@@ -40,6 +47,7 @@ KOREAN = 18
 FALLBACK_CATALOG = "4_32_18.ini"
 DEMO_SIGNING_KEY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demo", "trust-demo.pem")
 CATALOG_PATH = re.compile(r"^/update/v2/(\d+)_(\d+)_(\d+)\.ini$")
+ONE_RANGE = re.compile(r"^\s*bytes\s*=\s*(\d+)\s*-\s*(\d*)\s*$")
 
 # Types for what the tree holds; the catalogs and the version file are CP949
 # text, which browsers know as euc-kr.
@@ -133,7 +141,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
         extension = os.path.splitext(path)[1].lower()
         content_type = CONTENT_TYPES.get(extension) or \
             mimetypes.guess_type(path)[0] or "application/octet-stream"
-        self.send_body(200, content_type, body, send_body)
+        self.send_range_or_body(content_type, body, send_body)
+
+    def send_range_or_body(self, content_type, body, send_body):
+        """The body, or the one range the request asks for."""
+        match = ONE_RANGE.match(self.headers.get("Range", ""))
+        if not match or (match.group(2) and int(match.group(2)) < int(match.group(1))):
+            self.send_body(200, content_type, body, send_body)
+            return
+        first = int(match.group(1))
+        last = min(int(match.group(2)), len(body) - 1) if match.group(2) else len(body) - 1
+        if first >= len(body):
+            self.send_body(416, content_type, b"", send_body,
+                           {"Content-Range": "bytes */%d" % len(body)})
+            return
+        self.send_body(206, content_type, body[first:last + 1], send_body,
+                       {"Content-Range": "bytes %d-%d/%d" % (first, last, len(body))})
 
     @staticmethod
     def read_file(path):
@@ -179,24 +202,41 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 "<body><h1>%s</h1></body></html>\n" % (text, text)).encode("utf-8")
         self.send_body(code, "text/html; charset=utf-8", body, send_body)
 
-    def send_body(self, code, content_type, body, send_body):
+    def send_body(self, code, content_type, body, send_body, headers=None):
         self.send_response(code)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
+        self.send_header("Accept-Ranges", "bytes")
+        for name, value in (headers or {}).items():
+            self.send_header(name, value)
         # Catalogs and the version file change under the same names.
         self.send_header("Cache-Control", "no-cache")
         self.end_headers()
-        if send_body:
+        if not send_body:
+            return
+        rate = self.server.rate
+        if not rate:
             self.wfile.write(body)
+            return
+        # Pieces of a twentieth of a second each, paced from the start.
+        piece = max(1, min(64 * 1024, rate // 20))
+        started = time.monotonic()
+        for sent in range(0, len(body), piece):
+            ahead = started + sent / rate - time.monotonic()
+            if ahead > 0:
+                time.sleep(ahead)
+            self.wfile.write(body[sent:sent + piece])
 
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, root, log_file, sign_key=DEMO_SIGNING_KEY, handler=None):
+    def __init__(self, address, root, log_file, sign_key=DEMO_SIGNING_KEY, handler=None,
+                 rate=0):
         self.root = os.path.realpath(root)
         self.sign_key = sign_key
+        self.rate = rate  # bytes a second for each answer's body; 0: no limit
         self.log_file = log_file
         self.log_lock = threading.Lock()
         super().__init__(address, handler or Handler)
@@ -251,10 +291,15 @@ def main(argv=None):
                         "(default: the demo key)")
     parser.add_argument("--log", help="file for one line per request "
                         "(default: standard error; '-' for none)")
+    parser.add_argument("--rate", type=int, default=0, metavar="BYTES",
+                        help="send each answer's body at about BYTES a second "
+                        "(default 0: as fast as possible)")
     args = parser.parse_args(argv)
 
     if not os.path.isdir(args.root):
         parser.error("--root %s is not a folder (build the project first?)" % args.root)
+    if args.rate < 0:
+        parser.error("--rate must be 0 (no limit) or a number of bytes a second")
 
     if args.log == "-":
         log_file = None
@@ -264,7 +309,8 @@ def main(argv=None):
         log_file = sys.stderr
 
     try:
-        server = Server(("127.0.0.1", args.port), args.root, log_file, args.sign_key)
+        server = Server(("127.0.0.1", args.port), args.root, log_file, args.sign_key,
+                        rate=args.rate)
     except OSError as exc:
         parser.exit(1, "demo_server: cannot listen on 127.0.0.1:%d: %s\n"
                     % (args.port, exc.strerror or exc))
