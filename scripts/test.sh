@@ -25,6 +25,17 @@ for target in "$native"/fuzz_*; do
   rm -rf "$work"
 done
 
+# The 32-bit program a release ships, and its setup program: built as a
+# release build is (cmake/mingw-w64-i686.cmake, no tests), then their PE
+# headers and import tables checked against every supported Windows. This
+# machine may not run 32-bit code; the check is static.
+ship=${QUELLFIX_SHIP_BUILD:-$root/build-i686}
+cmake -S "$root" -B "$ship" --toolchain "$root/cmake/mingw-w64-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_TESTS=OFF >/dev/null
+cmake --build "$ship" -j"$(nproc)" --target Quellfix quellfix_setup
+python3 "$root/scripts/test_check_imports.py"
+python3 "$root/scripts/check_imports.py" "$ship/Quellfix.exe" "$ship/QuellfixSetup.exe"
+
 . "$root/scripts/wine-env.sh"
 wine_env_start
 
