@@ -119,8 +119,7 @@ bool RsaSignatureVerifies(const Sha256Digest& digest, const unsigned char* signa
 
     Mpi n, e, s;
     if (!n.Read(modulus.bytes, modulus.size) || !e.Read(exponent.bytes, exponent.size)) return false;
-    // Without leading zeros the signature could be all zeros; a zero-length
-    // read gives no number, which refuses it too.
+    // All zero bytes leave no digits: zero is nobody's signature.
     const Number value(signature, signatureSize);
     if (value.size == 0 || !s.Read(value.bytes, value.size)) return false;
     // A signature at or above the modulus is not one (s + n would otherwise

@@ -333,23 +333,6 @@ TEST_F(Signatures, RefusesKeysWithABrokenExponent) {
     }
 }
 
-// Our SHA-256 against openssl's, on lengths around the block size where the
-// padding changes shape.
-TEST_F(Signatures, HashesAsOpensslDoes) {
-    std::string bytes;
-    for (std::size_t i = 0; i < 200; ++i) bytes += static_cast<char>((i * 151 + 7) & 0xFF);
-    for (std::size_t size : {std::size_t{1}, std::size_t{55}, std::size_t{56}, std::size_t{64},
-                             std::size_t{119}, std::size_t{120}, std::size_t{128}, std::size_t{200}}) {
-        SCOPED_TRACE(size);
-        const std::string path = folder->path + "/hashed";
-        WriteFile(path, Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
-        const std::string line = RunProgram({QUELLFIX_OPENSSL, "dgst", "-sha256", "-r", path}).output;
-        Sha256Digest digest{};
-        ASSERT_TRUE(Sha256Of(bytes.data(), size, digest));
-        EXPECT_EQ(line.substr(0, 64), Hex(digest.data(), digest.size()));
-    }
-}
-
 // The run window hashes and checks on its worker threads at once.
 TEST_F(Signatures, WorkersHashAndCheckAtOnce) {
     const Bytes signature = Sign(kCatalog, "trust"), foreign = Sign(kCatalog, "foreign");
