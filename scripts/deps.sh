@@ -9,7 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 need=(mingw-w64 wine wine64 xvfb xauth fonts-nanum fonts-wine googletest msitools wixl nsis
       imagemagick x11-utils xdotool python3 cmake make curl
-      g++ clang libclang-rt-14-dev llvm lld openssl libssl-dev)
+      g++ clang libclang-rt-14-dev llvm lld openssl libssl-dev
+      libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev)
 # The 32-bit Wine loader only where the host runs 32-bit code.
 [ "$QUELLFIX_ARCH" = i686 ] && need+=(wine32:i386)
 

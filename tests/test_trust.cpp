@@ -1,12 +1,17 @@
 // The trust chain of a signed build (this suite carries the test key):
 // catalogs and the setup program taken only with a signature made by
 // openssl with that key, installers run only with their pinned digest, and
-// file names that would leave UPDATES refused before any request.
+// file names that would leave UPDATES refused before any request. CTest runs
+// the suite with every CryptoAPI provider out of reach (tests/cmake/trust.cmake),
+// as on a Windows whose CryptoAPI has no SHA-256.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wincrypt.h>
 
 #include "catalog/Retrieval.h"
 #include "net/Download.h"
-#include "registry/Handles.h"
+#include "win/Handle.h"
 #include "support/RunFixtures.h"
 #include "trust/Verify.h"
 
@@ -30,6 +35,40 @@ std::string DigestOf(const std::string& path) {
     return hex;
 }
 
+// The checks below pass without CryptoAPI: no provider answers here, and
+// yet a file's digest is its SHA-256, read in the program's blocks (the
+// million-byte file ends in a partial one).
+TEST(TrustWithoutCryptoApi, HashesFilesWhileNoProviderAnswers) {
+    for (DWORD type : {PROV_RSA_FULL, PROV_RSA_AES, PROV_RSA_SCHANNEL, PROV_DSS, PROV_DSS_DH}) {
+        HCRYPTPROV provider = 0;
+        EXPECT_FALSE(::CryptAcquireContextA(&provider, nullptr, nullptr, type,
+                                            CRYPT_VERIFYCONTEXT | CRYPT_SILENT))
+            << "provider type " << type << " answers";
+        if (provider) ::CryptReleaseContext(provider, 0);
+    }
+    ScopedTempDir dir("qfhash");
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* digest;
+    } files[] = {
+        {"empty", "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"million", std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        ASSERT_TRUE(WriteBytes(dir.File(f.name), f.bytes));
+        EXPECT_EQ(DigestOf(dir.File(f.name)), f.digest);
+        Sha256Digest digest{};
+        ASSERT_TRUE(ParseSha256Hex(f.digest, digest));
+        EXPECT_TRUE(FileHasDigest(dir.File(f.name), digest));
+        digest[0] ^= 1;
+        EXPECT_FALSE(FileHasDigest(dir.File(f.name), digest));
+    }
+    EXPECT_FALSE(FileHasDigest(dir.File("absent"), Sha256Digest{}));
+}
+
 // The old catalog stays unless the new one carries a signature of its very
 // bytes by the key.
 TEST_F(UpdateServerTest, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
@@ -51,6 +90,8 @@ TEST_F(UpdateServerTest, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
          }},
         {"no signature", [&] { ASSERT_TRUE(::DeleteFileA(sig.c_str())); }},
         {"a truncated signature", [&] { ASSERT_TRUE(WriteBytes(sig, ReadBytes(sig).substr(0, 100))); }},
+        {"an empty signature file", [&] { ASSERT_TRUE(WriteBytes(sig, "")); }},
+        {"the signature twice", [&] { ASSERT_TRUE(WriteBytes(sig, ReadBytes(sig) + ReadBytes(sig))); }},
         {"a signature by another key", [&] { sign(name, "foreign"); }},
         {nullptr, [] {}},  // signed with the key: taken
     };

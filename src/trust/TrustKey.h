@@ -1,7 +1,9 @@
-// The key the program trusts, linked in from a library generated at
-// configure time (cmake/TrustKey.cmake): a PUBLICKEYBLOB for CryptImportKey,
-// or nothing at all (size 0) in an unsigned build.
+// The key the program trusts, linked in from a source generated at
+// configure time (cmake/TrustKey.cmake): the RSA modulus and public exponent
+// as big-endian bytes, or nothing at all (both sizes 0) in an unsigned build.
 #pragma once
 
-extern const unsigned char kTrustKeyBlob[];
-extern const unsigned kTrustKeyBlobSize;
+extern const unsigned char kTrustKeyModulus[];
+extern const unsigned kTrustKeyModulusSize;
+extern const unsigned char kTrustKeyExponent[];
+extern const unsigned kTrustKeyExponentSize;

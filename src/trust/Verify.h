@@ -1,8 +1,9 @@
-// Checking what the program runs, with the Windows CryptoAPI: the SHA-256
-// digest of a file, and RSA signatures (PKCS#1 v1.5 over SHA-256, the raw
-// bytes `openssl dgst -sha256 -sign` writes) made with the build's trust
-// key. Every failure, including a system whose CryptoAPI has no SHA-256
-// (older than Windows XP SP3), counts as "does not verify".
+// Checking what the program runs: the SHA-256 digest of a file, and RSA
+// signatures (PKCS#1 v1.5 over SHA-256, the raw bytes
+// `openssl dgst -sha256 -sign` writes) made with the build's trust key. The
+// arithmetic is core/Crypto's (libgcrypt, linked in), not the system's
+// CryptoAPI, which has no SHA-256 before Windows XP SP3. Every failure
+// counts as "does not verify".
 //
 // Layer: trust/ may use registry and core; no window code.
 #pragma once
