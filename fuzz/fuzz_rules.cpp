@@ -10,7 +10,7 @@
 
 #include "core/Applicability.h"
 #include "core/InstalledNames.h"
-#include "core/InstallerRules.h"
+#include "core/SilentSwitches.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/Instance.h"
-#include "core/Trust.h"
+#include "core/UpdateFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

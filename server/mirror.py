@@ -198,20 +198,11 @@ def is_device_name(name):
     return len(stem) == 4 and stem[:3] in (b"COM", b"LPT") and 0x31 <= stem[3] <= 0x39
 
 
-def is_cp949_text(name):
-    try:
-        name.decode("cp949")
-        return True
-    except UnicodeDecodeError:
-        return False
-
-
 def is_safe_name(name):
     """True when `name` (bytes) can be an installer's file name in the repository."""
     return (0 < len(name) <= NAME_LIMIT and name not in (b".", b"..")
-            and not any(b < 0x20 or b == 0x7F or b in UNSAFE for b in name)
-            and not name.endswith((b".", b" ")) and not is_device_name(name)
-            and is_cp949_text(name))
+            and not any(b < 0x20 or b > 0x7E or b in UNSAFE for b in name)
+            and not name.endswith((b".", b" ")) and not is_device_name(name))
 
 
 def repository_path(url):
@@ -234,7 +225,7 @@ def windows_path(url):
 def local_path(root, url):
     """Where the URL's installer lies below `root` on this machine."""
     folder, name = repository_path(url)
-    return os.path.join(root, "files", folder.decode("ascii"), name.decode("cp949"))
+    return os.path.join(root, "files", folder.decode("ascii"), name.decode("ascii"))
 
 
 # -- Messages and progress ----------------------------------------------------
@@ -617,7 +608,7 @@ class Mirror:
 
     def mirror_installer(self, url, pins):
         final = local_path(self.root, url)
-        relative = windows_path(url).decode("cp949").replace("\\", "/")
+        relative = windows_path(url).decode("ascii").replace("\\", "/")
         what = "%s (%s)" % (relative, shown(url))
         try:
             address = request_url(url)

@@ -162,7 +162,7 @@ class Tree:
 
 
 def installer_path(root, url):
-    return os.path.join(root, *mirror.windows_path(url).decode("cp949").split("\\"))
+    return os.path.join(root, *mirror.windows_path(url).decode("ascii").split("\\"))
 
 
 # -- The path rule and the catalog reading -------------------------------------
@@ -183,9 +183,9 @@ class PathRuleTest(unittest.TestCase):
         folders = [path.split(b"\\")[1] for _, path in cases]
         self.assertEqual(len(set(folders)), len(cases), "two URLs share a folder")
 
-    def test_a_cp949_name_is_written_as_its_text(self):
+    def test_a_name_that_is_not_ascii_is_written_as_file(self):
         url = "http://h/files/보안 업데이트.exe".encode("cp949")
-        self.assertEqual(os.path.basename(mirror.local_path("R", url)), "보안 업데이트.exe")
+        self.assertEqual(os.path.basename(mirror.local_path("R", url)), "file")
         self.assertEqual(os.path.dirname(os.path.dirname(mirror.local_path("R", url))),
                          os.path.join("R", "files"))
 

@@ -14,7 +14,7 @@
 #include "core/InstalledNames.h"
 #include "inventory/InstalledUpdates.h"
 #include "registry/RegistryKey.h"
-#include "run/Installer.h"
+#include "run/Launch.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "run/Installer.h"
+#include "run/Launch.h"
 #include "support/RunFixtures.h"
 #include "support/TestSupport.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "inventory/OsIdentify.h"
+#include "inventory/OsFacts.h"
 #include "support/InventorySupport.h"
 
 using namespace testing_support;

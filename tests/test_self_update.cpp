@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "net/FetchDlg.h"
+#include "views/FetchDlg.h"
 #include "support/RunFixtures.h"
 
 using namespace testing_support;

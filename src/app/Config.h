@@ -1,7 +1,7 @@
 // Addresses fixed when the program is built (CMake cache variables
 // QUELLFIX_UPDATE_SERVER and QUELLFIX_HOME_PAGE).
 #pragma once
-#include "net/SelfUpdate.h"
+#include "app/SelfUpdate.h"
 
 // Base address of the update server: an http address ending in "/".
 extern const char kUpdateServer[];

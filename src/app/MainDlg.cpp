@@ -8,13 +8,13 @@
 #include "catalog/Retrieval.h"
 #include "app/UpdateList.h"
 #include "details/ItemCommands.h"
-#include "net/SelfUpdate.h"
+#include "app/SelfUpdate.h"
 #include "app/Config.h"
 #include "inventory/Detection.h"
 #include "resource.h"
 #include "app/SingleInstance.h"
-#include "core/Trust.h"
-#include "run/RunDlg.h"
+#include "core/UpdateFiles.h"
+#include "views/RunDlg.h"
 #include "ui/MessageBox.h"
 
 namespace {

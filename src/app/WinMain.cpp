@@ -1,7 +1,7 @@
 // Entry point of Quellfix.exe.
 #include <windows.h>
 
-#include "app/InstallerApp.h"
+#include "app/Application.h"
 
 namespace {
 CInstallerApp theApp;

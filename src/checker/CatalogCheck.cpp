@@ -20,7 +20,7 @@
 #include "core/Applicability.h"
 #include "core/InstalledNames.h"
 #include "core/Text.h"
-#include "core/Trust.h"
+#include "core/UpdateFiles.h"
 #include "core/CatalogModel.h"
 
 const char kTypicalUpdatesFolder[] = "C:\\Program Files\\Quellfix\\UPDATES";

@@ -1,7 +1,7 @@
 // The check of one catalog: everything in it that the program reads
 // otherwise than its author most likely meant, found by reading the file as
 // the program's profile reader reads it (IniText) and deciding with the
-// program's own rules (core/Catalog.h, core/Applicability.h, core/Trust.h).
+// program's own rules (core/CatalogModel.h, core/Applicability.h, core/UpdateFiles.h).
 #pragma once
 #include <string>
 #include <vector>

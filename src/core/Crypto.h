@@ -10,7 +10,7 @@
 #pragma once
 #include <cstddef>
 
-#include "core/Trust.h"
+#include "core/UpdateFiles.h"
 
 struct gcry_md_handle;
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/CatalogModel.h"
-#include "core/Trust.h"
+#include "core/UpdateFiles.h"
 
 // One chosen update, in list order.
 struct RunItem {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "inventory/OsIdentify.h"
+#include "inventory/OsFacts.h"
 #include "inventory/RegistryValues.h"
 #include "core/VersionText.h"
 #include "win/Handle.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "inventory/OsIdentify.h"
+#include "inventory/OsFacts.h"
 #include "registry/RegistryKey.h"
 #include "win/Handle.h"
 

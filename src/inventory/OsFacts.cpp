@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "inventory/OsIdentify.h"
+#include "inventory/OsFacts.h"
 #include "win/SystemLibrary.h"
 
 namespace {

@@ -19,10 +19,13 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "win/Handle.h"
 #include "win/SystemLibrary.h"
+#include "win/Win32Error.h"
+#include "core/HttpRange.h"
 #include "ui/Messages.h"
 
 const char* const kHttpAgent = "Quellfix";
@@ -99,12 +102,17 @@ void LimitWaits(const WinInet& net, HINTERNET handle) {
 
 // One HTTP request, sent: the session, connection and request handles,
 // closed in reverse order when it goes. Get() is null when the address
-// cannot be read, is not http or https, or the request could not be sent.
+// cannot be read, is not http or https, or the request could not be sent;
+// Error() then holds the Win32 or WinINet error of the step that failed.
 class Request {
 public:
-    Request(const WinInet& net, const std::string& url, const char* verb, DWORD flags)
+    Request(const WinInet& net, const std::string& url, const char* verb, DWORD flags,
+            const std::string& headers = std::string())
         : m_session(net.open(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {
-        if (!m_session) return;
+        if (!m_session) {
+            Fail();
+            return;
+        }
         LimitWaits(net, m_session.Get());
         std::vector<char> host(url.size() + 1), path(url.size() + 1), extra(url.size() + 1);
         URL_COMPONENTSA parts;
@@ -116,40 +124,64 @@ public:
         parts.dwUrlPathLength = static_cast<DWORD>(path.size());
         parts.lpszExtraInfo = extra.data();
         parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-        if (url.empty() || !net.crack(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return;
+        if (url.empty() || !net.crack(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+            m_error = ERROR_INTERNET_INVALID_URL;
+            return;
+        }
         if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
             flags |= INTERNET_FLAG_SECURE;
         } else if (parts.nScheme != INTERNET_SCHEME_HTTP) {
+            m_error = ERROR_INTERNET_UNRECOGNIZED_SCHEME;
             return;
         }
         m_connection.Reset(net.connect(m_session.Get(), host.data(), parts.nPort, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, kContext));
-        if (!m_connection) return;
+        if (!m_connection) {
+            Fail();
+            return;
+        }
         LimitWaits(net, m_connection.Get());
         std::string object = std::string(path.data()) + extra.data();
         object = object.substr(0, object.find('#'));  // a fragment stays with the client
         if (object.empty()) object = "/";
         m_request.Reset(net.openRequest(m_connection.Get(), verb, object.c_str(), nullptr, nullptr,
                                         nullptr, flags, kContext));
-        if (!m_request) return;
+        if (!m_request) {
+            Fail();
+            return;
+        }
         LimitWaits(net, m_request.Get());
-        if (!net.send(m_request.Get(), nullptr, 0, nullptr, 0)) m_request.Reset(nullptr);
+        if (!net.send(m_request.Get(), headers.empty() ? nullptr : headers.c_str(),
+                      static_cast<DWORD>(headers.size()), nullptr, 0)) {
+            Fail();
+            m_request.Reset(nullptr);
+        }
     }
     HINTERNET Get() const { return m_request.Get(); }
+    DWORD Error() const { return m_error; }
 
 private:
+    void Fail() { m_error = ::GetLastError(); }
+
     InternetHandle m_session;
     InternetHandle m_connection;
     InternetHandle m_request;
+    DWORD m_error = 0;
 };
+
+// The reply's status; 0 when it cannot be read.
+DWORD StatusOf(HINTERNET request, decltype(&::HttpQueryInfoA) query) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+        return 0;
+    return status;
+}
 
 // True when the reply is the resource itself: a status in 200-299. A reply
 // whose status cannot be read is not trusted either.
 bool ReplyIsResource(HINTERNET request, decltype(&::HttpQueryInfoA) query) {
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-        return false;
+    const DWORD status = StatusOf(request, query);
     return status >= 200 && status <= 299;
 }
 
@@ -164,42 +196,137 @@ bool QueryLengthText(HINTERNET request, decltype(&::HttpQueryInfoA) query,
     return true;
 }
 
-int Transfer(const std::string& url, const std::string& localPath, HWND notify,
-             decltype(&::CreateFileA) createFile, decltype(&::WriteFile) writeFile) {
-    Request request(WinInet(), url, "GET", kFreshFetch | INTERNET_FLAG_TRANSFER_BINARY);
-    if (!request.Get() || !ReplyIsResource(request.Get(), &::HttpQueryInfoA)) return 0;
+long long PartLength(const std::string& path) { return LocalFileLength(path); }
+
+// A failure of `cause` with the Win32 or WinINet error `code`.
+FetchFailure Failure(FetchCause cause, DWORD code, const std::string& where) {
+    FetchFailure failure;
+    failure.cause = cause;
+    failure.code = code;
+    failure.systemText = SystemMessageText(code);
+    failure.where = where;
+    return failure;
+}
+
+// A request that could not be made or answered: a time limit, or no connection.
+FetchFailure ConnectionFailure(DWORD code, const std::string& url) {
+    return Failure(code == ERROR_INTERNET_TIMEOUT ? FetchCause::TimeLimit : FetchCause::Connection, code, url);
+}
+
+// The Content-Range of a 206 reply, "bytes FIRST-LAST/TOTAL": true when it
+// is exactly the rest of a file of `total` bytes from `from` on.
+bool RangeIsTheRest(HINTERNET request, unsigned long long from, unsigned long long total) {
+    char text[128] = {};
+    DWORD size = sizeof text - 1;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_RANGE, text, &size, nullptr)) return false;
+    return ContentRangeMatches(std::string(text, strnlen(text, sizeof text)), from, total);
+}
+
+TransferResult Transfer(const std::string& url, const std::string& localPath,
+                        const TransferProgress& progress, const TransferOptions& options,
+                        decltype(&::CreateFileA) createFile, decltype(&::WriteFile) writeFile) {
+    TransferResult result;
+    if (localPath.empty()) {
+        result.failure.cause = FetchCause::UnsafeName;
+        return result;
+    }
+    const std::string partPath = localPath + ".part";
+
+    // What an earlier transfer left is continued when the server's size is
+    // known and the part is shorter; anything else starts from byte zero.
+    unsigned long long resumeFrom = 0;
+    if (options.resume && options.knownSize > 0) {
+        const long long part = PartLength(partPath);
+        if (part > 0 && static_cast<unsigned long long>(part) < options.knownSize)
+            resumeFrom = static_cast<unsigned long long>(part);
+    }
+    std::unique_ptr<Request> request;
+    bool append = false;
+    if (resumeFrom > 0) {
+        request.reset(new Request(WinInet(), url, "GET", kFreshFetch | INTERNET_FLAG_TRANSFER_BINARY,
+                                  RangeHeader(resumeFrom)));
+        if (request->Get()) {
+            const DWORD status = StatusOf(request->Get(), &::HttpQueryInfoA);
+            if (status == 206 && RangeIsTheRest(request->Get(), resumeFrom, options.knownSize)) {
+                append = true;
+            } else if (status != 200) {
+                request.reset();  // any other answer: the whole file again
+            }
+        }
+    }
+    if (!request) {
+        resumeFrom = 0;
+        request.reset(new Request(WinInet(), url, "GET", kFreshFetch | INTERNET_FLAG_TRANSFER_BINARY));
+    }
+    result.resumedFrom = append ? resumeFrom : 0;
+    if (!request->Get()) {
+        result.failure = ConnectionFailure(request->Error(), url);
+        return result;
+    }
+    const DWORD status = StatusOf(request->Get(), &::HttpQueryInfoA);
+    if (status < 200 || status > 299) {
+        result.failure = Failure(FetchCause::HttpStatus, status, url);
+        result.failure.systemText.clear();
+        return result;
+    }
 
     char lengthText[kLengthTextBuffer];
-    const bool lengthKnown = QueryLengthText(request.Get(), &::HttpQueryInfoA, lengthText);
-    const unsigned long long announced = lengthKnown ? ScanDecimal(lengthText, nullptr, true, ULLONG_MAX) : 0;
+    const bool lengthKnown = QueryLengthText(request->Get(), &::HttpQueryInfoA, lengthText);
+    const unsigned long long announced =
+        (lengthKnown ? ScanDecimal(lengthText, nullptr, true, ULLONG_MAX) : 0) + (append ? resumeFrom : 0);
 
-    if (localPath.empty()) return 0;
-    const std::string partPath = localPath + ".part";
-    unsigned long long total = 0;
+    unsigned long long total = append ? resumeFrom : 0;
     {
         KernelHandle out(createFile(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out.Valid()) return 0;
+                                    append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.Valid()) {
+            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            return result;
+        }
+        if (append && ::SetFilePointer(out.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+            ::GetLastError() != NO_ERROR) {
+            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            return result;
+        }
         BlockWriter writer(out.Get(), writeFile);
         char block[kDownloadBlock];
         for (;;) {
             DWORD got = 0;
-            if (!::InternetReadFile(request.Get(), block, kDownloadBlock, &got)) {
+            if (!::InternetReadFile(request->Get(), block, kDownloadBlock, &got)) {
+                const DWORD error = ::GetLastError();
                 writer.Flush();  // what did arrive stays in the ".part" file
-                return 0;
+                result.failure = ConnectionFailure(error, url);
+                result.bytes = total;
+                return result;
             }
             if (got == 0) break;
             total += got;
-            if (notify) ::SendMessageA(notify, WM_DOWNLOAD_PROGRESS, 0, static_cast<LPARAM>(total));
-            if (!writer.Add(block, got)) return 0;
+            if (progress) progress(total);
+            if (!writer.Add(block, got)) {
+                result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+                return result;
+            }
         }
-        if (!writer.Flush() || !out.Close()) return 0;
+        if (!writer.Flush() || !out.Close()) {
+            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            return result;
+        }
     }
+    result.bytes = total;
     // A connection that ends early looks like the end of the body to the
     // reader; only the announced length tells them apart.
-    if (lengthKnown && total < announced) return 0;
-    if (!::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
-    return 1;
+    if (lengthKnown && total < announced) {
+        result.failure.cause = FetchCause::ShortBody;
+        result.failure.got = total;
+        result.failure.expected = announced;
+        result.failure.where = url;
+        return result;
+    }
+    if (!::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), localPath);
+        return result;
+    }
+    return result;
 }
 
 }  // namespace
@@ -210,12 +337,27 @@ bool ComputerIsOffline() {
     return isOffline && isOffline(0) == 1;
 }
 
-int FetchFile(const std::string& url, const std::string& localPath, HWND notify) {
+TransferResult TransferToFile(const std::string& url, const std::string& localPath,
+                              const TransferProgress& progress, const TransferOptions& options) {
     const SystemLibrary kernel("kernel32.dll");
     const auto createFile = QF_OPTIONAL(kernel, CreateFileA);
     const auto writeFile = QF_OPTIONAL(kernel, WriteFile);
-    if (!createFile || !writeFile) return 0;
-    return Transfer(url, localPath, notify, createFile, writeFile);
+    if (!createFile || !writeFile) {
+        TransferResult result;
+        result.failure.cause = FetchCause::DiskWrite;
+        result.failure.code = ERROR_PROC_NOT_FOUND;
+        return result;
+    }
+    return Transfer(url, localPath, progress, options, createFile, writeFile);
+}
+
+int FetchFile(const std::string& url, const std::string& localPath, HWND notify) {
+    TransferProgress progress;
+    if (notify)
+        progress = [notify](unsigned long long total) {
+            ::SendMessageA(notify, WM_DOWNLOAD_PROGRESS, 0, static_cast<LPARAM>(total));
+        };
+    return TransferToFile(url, localPath, progress).failure.Failed() ? 0 : 1;
 }
 
 int DownloadFile(std::string url, std::string localPath, HWND notify) {

@@ -14,6 +14,9 @@
 
 #include <string>
 
+#include <functional>
+
+#include "core/FetchFailure.h"
 #include "core/Text.h"  // ParseContentLength
 
 // DownloadFile reads the body in pieces of this many bytes, and sends one
@@ -28,6 +31,32 @@ constexpr size_t kFirstLineLimit = 4096;
 constexpr DWORD kNetworkTimeLimitMs = 30 * 1000;
 // The name the program gives itself in its requests.
 extern const char* const kHttpAgent;
+
+// Called with the bytes of the file received so far (those already on
+// disk from an earlier transfer included), after each piece is read.
+using TransferProgress = std::function<void(unsigned long long total)>;
+
+struct TransferOptions {
+    // Continue what an earlier transfer left in `localPath` + ".part" with a
+    // Range request, when `knownSize` (the server's size, asked before) is
+    // larger than it; the server must answer 206 with exactly the rest, any
+    // other answer means a fetch from byte zero.
+    bool resume = false;
+    unsigned long long knownSize = 0;
+};
+
+struct TransferResult {
+    FetchFailure failure;               // FetchCause::None: the file is in place
+    unsigned long long bytes = 0;       // bytes of the file on disk when it ended
+    unsigned long long resumedFrom = 0; // bytes kept from an earlier transfer
+};
+
+// Copies the resource at `url` into `localPath` through `localPath` +
+// ".part", which replaces `localPath` only when the whole body has arrived;
+// a failure says why (connection, time limit, HTTP status, short body, disk).
+TransferResult TransferToFile(const std::string& url, const std::string& localPath,
+                              const TransferProgress& progress,
+                              const TransferOptions& options = TransferOptions());
 
 // Copies the resource at `url` into `localPath`. The body is written to
 // `localPath` + ".part", which replaces `localPath` only when the whole body

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Trust.h"
+#include "core/UpdateFiles.h"
 
 // True when the build carries a trust key: catalogs and the setup program
 // must then be signed, and every installer pinned.

@@ -5,7 +5,8 @@ set(QUELLFIX_INVENTORY_FIXTURES ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/inventory)
 
 add_executable(probe_inventory ${QUELLFIX_INVENTORY_FIXTURES}/probe_inventory.cpp
                ${QUELLFIX_NO_KEY_SOURCE})
-target_link_libraries(probe_inventory PRIVATE quellfix_core)
+target_link_libraries(probe_inventory PRIVATE quellfix_program)
+target_compile_options(probe_inventory PRIVATE ${QUELLFIX_CHARSET_FLAGS} ${QUELLFIX_WARNINGS})
 add_dependencies(quellfix_fixtures probe_inventory)
 
 # quellfix_version_dll(target output-name [resource-script])

@@ -12,7 +12,7 @@
 #include "core/Instance.h"
 #include "core/RunLog.h"
 #include "core/Text.h"
-#include "core/Trust.h"
+#include "core/UpdateFiles.h"
 #include "core/VersionText.h"
 
 namespace {

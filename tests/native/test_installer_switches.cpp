@@ -2,7 +2,7 @@
 // and its version-resource strings, and the command line it is started with.
 #include <gtest/gtest.h>
 
-#include "core/InstallerRules.h"
+#include "core/SilentSwitches.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/InstalledNames.h"
-#include "core/InstallerRules.h"
+#include "core/SilentSwitches.h"
 #include "core/OsIdentity.h"
 #include "core/SummaryLine.h"
 

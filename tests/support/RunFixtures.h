@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/Trust.h"
-#include "net/SelfUpdate.h"
+#include "core/UpdateFiles.h"
+#include "app/SelfUpdate.h"
 #include "resource.h"
-#include "run/RunDlg.h"
+#include "views/RunDlg.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriving.h"
 #include "ui/Controls.h"

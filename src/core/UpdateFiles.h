@@ -27,3 +27,14 @@ using Sha256Digest = std::array<unsigned char, 32>;
 // A digest written as exactly 64 hexadecimal digits, either case, nothing
 // else. False (and `digest` untouched) for any other text.
 bool ParseSha256Hex(const std::string& text, Sha256Digest& digest);
+
+// Where an installer lies in a repository folder (a copy of the update
+// server on a stick): "files\H\N", H the first 32 lower-case hexadecimal
+// digits of the SHA-256 of the catalog's URL value, N the URL's last part
+// (after its last '/', once everything from the first '?' or '#' on is cut
+// off) when it is a safe ASCII file name of at most kRepositoryNameLimit
+// bytes, "file" otherwise. Distinct URLs never share a folder, and nothing
+// can name a place outside the repository. server/mirror.py follows the
+// same rule; tests/fixtures/repository_paths.txt holds both to it.
+constexpr std::size_t kRepositoryNameLimit = 100;
+std::string RepositoryPathOfUrl(const std::string& url);

@@ -1,14 +1,14 @@
 // Version check and self-update (see SelfUpdate.h).
-#include "net/SelfUpdate.h"
+#include "app/SelfUpdate.h"
 
 #include <shellapi.h>
 
 #include <cstdio>
+#include <memory>
 
-#include "net/Download.h"
-#include "net/FetchDlg.h"
-#include "win/Handle.h"
+#include "net/FetchVerified.h"
 #include "trust/Verify.h"
+#include "views/FetchDlg.h"
 
 const char kProgramVersion[] = "2.000";
 
@@ -26,11 +26,27 @@ void ReportFailure(HWND mainWindow, const SelfUpdateSite& site) {
     if (::MessageBoxA(mainWindow, kFetchFailed, kCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES)
         Open(site.homePage);
 }
+
+// The site's source, or the server at its address.
+class SiteSource {
+public:
+    explicit SiteSource(const SelfUpdateSite& site)
+        : m_own(site.source ? nullptr : new ServerSource(site.serverBase)),
+          m_source(site.source ? site.source : m_own.get()) {}
+    FileSource& Get() const { return *m_source; }
+    bool Repository() const { return !m_own; }
+
+private:
+    std::unique_ptr<FileSource> m_own;
+    FileSource* m_source;
+};
+
 }  // namespace
 
 int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site) {
     if (!mainWindow) return 0;
-    std::string line = FetchFirstLine(site.serverBase + "update/version.inf");
+    const SiteSource source(site);
+    std::string line = source.Get().FirstLine(source.Get().ServerFile("update/version.inf"));
     if (CatalogToInt(line) == 0) return 0;
     int latest = VersionNumber(line);
     int current = VersionNumber(kProgramVersion);
@@ -46,39 +62,27 @@ int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site) {
 }
 
 void RunSelfUpdate(HWND mainWindow, const SelfUpdateSite& site) {
-    Open(site.homePage);
+    const SiteSource source(site);
+    if (!source.Repository()) Open(site.homePage);
     const std::string local = site.programDir + "\\update.exe";
-    if (ComputerIsOffline()) return;
+    if (!source.Get().Reachable()) return;
+    const Resource setup = source.Get().ServerFile("update/setup.exe");
+    // A signed build starts only a setup its key signed, checked through a
+    // handle that keeps writers out until it has started.
+    const VerifyRule rule = SignedBuild() ? VerifyRule::Signed() : VerifyRule();
     // A fetch that succeeds yet leaves no readable file (a folder that cannot
     // be written, say) is tried again a few times, then reported.
     for (int attempt = 0; attempt < site.maxAttempts; ++attempt) {
         CFetchDlg fetch;
-        if (fetch.Run(site.serverBase + "update/setup.exe", local) == IDCANCEL) {
+        if (fetch.Run(source.Get(), setup, local, rule) == IDCANCEL) {
             ReportFailure(mainWindow, site);
             return;
         }
         FILE* file = std::fopen(local.c_str(), "r");
         if (file) {
             std::fclose(file);
-            // A signed build starts only a setup its key signed, checked
-            // through a handle that keeps writers out until it has started.
-            KernelHandle held;
-            if (SignedBuild()) {
-                const std::string signature = local + ".sig";
-                const bool fetched =
-                    DownloadFile(site.serverBase + "update/setup.exe.sig", signature, nullptr) == 1;
-                held.Reset(OpenDenyingWriters(local));
-                const bool verified = fetched && FileIsSigned(held.Get(), signature);
-                ::DeleteFileA(signature.c_str());
-                if (!verified) {
-                    held.Close();
-                    ::DeleteFileA(local.c_str());
-                    ReportFailure(mainWindow, site);
-                    return;
-                }
-            }
             Open(local);
-            held.Close();
+            fetch.File().held.Close();
             // Close the main window as its Cancel command does; the program ends.
             if (mainWindow)
                 ::SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

@@ -1,5 +1,5 @@
-// Installer recognition and launch (see Installer.h).
-#include "run/Installer.h"
+// Installer recognition and launch (see Launch.h).
+#include "run/Launch.h"
 
 #include <cstdio>
 #include <cstring>
@@ -85,8 +85,12 @@ RunResult RunAndWait(const std::string& commandLine, KernelHandle* heldFile,
     std::memset(&process, 0, sizeof process);
     const BOOL created = ::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE,
                                           CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process);
+    const DWORD error = created ? 0 : ::GetLastError();
     if (heldFile) heldFile->Close();
-    if (!created) return result;
+    if (!created) {
+        result.error = error;
+        return result;
+    }
     KernelHandle processHandle(process.hProcess);
     KernelHandle threadHandle(process.hThread);
     result.started = true;

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/Text.h"  // VersionNumber
+#include "net/Source.h"
 
 // This program's version, as the update server's version file writes it.
 extern const char kProgramVersion[];  // "2.000"
-
 
 // Where the self-update looks, what it opens and where it puts the setup;
 // the program passes the build's addresses (DefaultSelfUpdateSite in
@@ -19,9 +19,12 @@ struct SelfUpdateSite {
     std::string homePage;    // opened in the browser
     std::string programDir;  // the program's folder: the setup is fetched there as update.exe
     int maxAttempts = 3;     // fetches that succeed without a readable file
+    // Where the version file and the setup come from instead of the server
+    // (a repository folder); the server at `serverBase` when null.
+    FileSource* source = nullptr;
 };
 
-// Asks the server for the latest version; when it is newer and the user
+// Asks the source for the latest version; when it is newer and the user
 // agrees, runs the self-update and returns 1 (the main window then skips
 // its initialisation). 0 otherwise. `mainWindow` may be null: then nothing
 // is asked and 0 is returned.
@@ -29,5 +32,7 @@ int CheckForNewVersion(HWND mainWindow, const SelfUpdateSite& site);
 
 // Opens the home page, fetches the setup program beside this program as
 // "update.exe", starts it and closes `mainWindow`. A failed fetch is
-// reported with an offer to open the home page.
+// reported with an offer to open the home page. A signed build starts only
+// a setup program signed with its key. With a repository the home page is
+// not opened: nothing of the self-update reaches the network.
 void RunSelfUpdate(HWND mainWindow, const SelfUpdateSite& site);

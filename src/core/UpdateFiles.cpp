@@ -1,8 +1,9 @@
-// File-name and digest checks (see Trust.h).
-#include "core/Trust.h"
+// File-name and digest checks (see UpdateFiles.h).
+#include "core/UpdateFiles.h"
 
 #include <cstring>
 
+#include "core/Crypto.h"
 #include "core/Text.h"
 
 namespace {
@@ -58,4 +59,22 @@ bool ParseSha256Hex(const std::string& text, Sha256Digest& digest) {
     }
     digest = parsed;
     return true;
+}
+
+std::string RepositoryPathOfUrl(const std::string& url) {
+    Sha256Digest digest{};
+    Sha256Of(url.data(), url.size(), digest);
+    static const char kHex[] = "0123456789abcdef";
+    std::string folder;
+    for (std::size_t i = 0; i < 16; ++i) folder += std::string(1, kHex[digest[i] >> 4]) + kHex[digest[i] & 15];
+
+    const std::string address = url.substr(0, url.find_first_of("?#"));
+    const std::size_t slash = address.rfind('/');
+    std::string name = slash == std::string::npos ? address : address.substr(slash + 1);
+    bool ascii = true;
+    for (char c : name) ascii = ascii && static_cast<unsigned char>(c) <= 0x7E;
+    // The folder length only bounds the whole path here, which the name
+    // limit does for any repository folder Windows can hold.
+    if (!ascii || name.size() > kRepositoryNameLimit || !IsSafeUpdateFileName(name, 0)) name = "file";
+    return "files\\" + folder + "\\" + name;
 }

@@ -1,10 +1,10 @@
 // Installer launch: reading the strings of an installer's version resource
-// and starting it with the command line core/InstallerRules.h chooses, then
+// and starting it with the command line core/SilentSwitches.h chooses, then
 // waiting for it to end.
 #pragma once
 #include <windows.h>
 
-#include "core/InstallerRules.h"
+#include "core/SilentSwitches.h"
 #include "win/Handle.h"
 
 #include <functional>
@@ -30,6 +30,7 @@ struct RunResult {
     bool started = false;    // the process was created
     bool abandoned = false;  // the wait was given up; the process may still run
     DWORD exitCode = 0;      // its exit code; 0 when it was not started or not awaited
+    DWORD error = 0;         // why it could not be started (GetLastError of CreateProcessA)
 };
 
 // What RunAndWait does while the installer runs. Both are called on the

@@ -1,5 +1,5 @@
-// Start-up of the program (see InstallerApp.h).
-#include "app/InstallerApp.h"
+// Start-up of the program (see Application.h).
+#include "app/Application.h"
 
 #include <commctrl.h>
 #include <ole2.h>

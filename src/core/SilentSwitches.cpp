@@ -1,5 +1,5 @@
-// Installer recognition (see InstallerRules.h).
-#include "core/InstallerRules.h"
+// Installer recognition (see SilentSwitches.h).
+#include "core/SilentSwitches.h"
 
 #include <cstdio>
 #include <cstring>
