@@ -1,0 +1,170 @@
+// The update run with no window at all: the engine driven against the test
+// HTTP server and fake installers, its reports recorded. Every failure of a
+// download reaches the run log with its cause and number, a cancel stops
+// the run between files, and the outcomes and summary are what the run
+// window would show.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/Crypto.h"
+#include "core/RunTexts.h"
+#include "run/RunEngine.h"
+#include "support/RunFixtures.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Writes down every report of a run, in order.
+class Recorder : public RunObserver {
+public:
+    std::vector<std::string> events;  // size, done, log, detail, step, finished
+    std::vector<unsigned long long> progress;
+    RunSummary summary;
+    std::function<void(int files)> onSize;  // called at each file's size report
+    int files = 0;
+
+    void FileSize(long size) override {
+        events.push_back("size " + std::to_string(size));
+        if (onSize) onSize(++files);
+    }
+    void Progress(unsigned long long received) override { progress.push_back(received); }
+    void DownloadDone(DownloadResult result, NextStep next) override {
+        events.push_back("done " + std::to_string(static_cast<int>(result)) + " " +
+                         std::to_string(static_cast<int>(next)));
+    }
+    void Log(const std::string& text) override { events.push_back("log " + text); }
+    void Detail(const std::string& line) override { events.push_back("detail " + line); }
+    void Step() override { events.push_back("step"); }
+    bool ConfirmLaunch(const std::string&) override { return true; }
+    void ReportUnrecognised() override {}
+    void Finished(const RunSummary& s) override {
+        summary = s;
+        events.push_back("finished");
+    }
+    // The events that start with `kind`, without it.
+    std::vector<std::string> Of(const std::string& kind) const {
+        std::vector<std::string> found;
+        for (const std::string& e : events)
+            if (e.compare(0, kind.size() + 1, kind + " ") == 0) found.push_back(e.substr(kind.size() + 1));
+        return found;
+    }
+};
+
+std::string HexDigest(const std::string& bytes) {
+    Sha256Digest digest{};
+    Sha256Of(bytes.data(), bytes.size(), digest);
+    std::string hex;
+    for (unsigned char b : digest) hex += std::string(1, "0123456789abcdef"[b >> 4]) + "0123456789abcdef"[b & 15];
+    return hex;
+}
+
+class RunEngineTest : public ::testing::Test {
+protected:
+    RunEngineTest() { ::CreateDirectoryA(updates.c_str(), nullptr); }
+    void Add(const std::string& title, const std::string& url, const std::string& name,
+             const std::string& sha256 = "") {
+        items.push_back(RunItemOf(RunEntry{title, name, url, "", sha256}, updates));
+    }
+    RunSummary Run() { return RunUpdates(items, source, recorder, cancel, RunSettings()); }
+
+    ProgramFolder program;
+    std::string updates = program.dir.File("UPDATES");
+    FakeRecord record;
+    ServerSource source{std::string()};
+    std::vector<RunItem> items;
+    Recorder recorder;
+    std::atomic<int> cancel{0};
+};
+
+// Five ways a download fails and two installers that run. Each failed
+// download is never installed, and its cause stands in the run log with its
+// number; the pinned installer that arrives whole runs, and the restart one
+// installer asked for is said once at the end.
+TEST_F(RunEngineTest, EveryFailedDownloadNamesItsCauseAndIsNeverInstalled) {
+    program.keys = {"KB990404", "KB990402"};
+    program.ServeBytes("re_short.exe", std::string(2048, 'y'));
+    program.ServeBytes("re_other.exe", std::string(4096, 'o'));
+    const long cabinet = program.Serve("fake_cabinet.exe", "re_cabinet.exe");
+    const std::string cabinetBytes = ReadBytes(HttpRoot() + "\\re_cabinet.exe");
+    program.Serve("fake_sfxcab.exe", "re_restart.exe");  // exits 3010
+    Add("없는 파일", HttpUrl("re_missing.exe"), "re_missing.exe");
+    Add("끊긴 파일", HttpUrl("re_short.exe?drop=1000"), "re_short.exe");
+    Add("닿지 않는 서버", std::string(kNoServerUrl) + "re.exe", "re_refused.exe");
+    Add("위험한 이름", HttpUrl("re_other.exe"), "..\\re_escape.exe");
+    Add("다른 파일", HttpUrl("re_other.exe"), "re_pinned.exe", HexDigest("something else"));
+    Add("설치", HttpUrl("re_cabinet.exe"), "re_cabinet.exe", HexDigest(cabinetBytes));
+    Add("재시작", HttpUrl("re_restart.exe"), "re_restart.exe");
+
+    const RunSummary summary = Run();
+
+    const std::vector<std::string> details = recorder.Of("detail");
+    ASSERT_EQ(details.size(), 5u) << ::testing::PrintToString(recorder.events);
+    EXPECT_NE(details[0].find("원인: 서버가 파일 대신 오류를 보냈습니다 (HTTP 404)"), std::string::npos) << details[0];
+    EXPECT_NE(details[1].find("연결이 도중에 끊겼습니다 (1000 / 2048 바이트)"), std::string::npos) << details[1];
+    EXPECT_NE(details[2].find("서버에 연결할 수 없습니다 (Win32 error 12"), std::string::npos) << details[2];
+    EXPECT_NE(details[3].find("UPDATES 폴더 밖"), std::string::npos) << details[3];
+    EXPECT_NE(details[4].find("SHA-256이 목록의 값과 다릅니다"), std::string::npos) << details[4];
+
+    // What the window would show: a size per download but the refused name's
+    // (no request is made for it), a result per download, then the installs.
+    EXPECT_EQ(recorder.Of("size").size(), 6u);
+    EXPECT_EQ(recorder.Of("done"), (std::vector<std::string>{"0 0", "0 0", "0 0", "0 0", "3 0", "1 0", "1 2"}));
+    EXPECT_EQ(Requests("/re_escape.exe") + Requests("re_other.exe?"), 0);
+    EXPECT_FALSE(FileExists(updates + "\\re_pinned.exe")) << "a file that is not the pinned one is not kept";
+    const std::vector<std::string> logs = recorder.Of("log");
+    ASSERT_EQ(logs.size(), 10u);
+    EXPECT_EQ(logs[0], "[1/7] 없는 파일 는 다운로드에 실패하여 설치하지 않습니다.\r\n\r\n");
+    EXPECT_EQ(logs[4], "[5/7] 다른 파일 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n");
+    EXPECT_EQ(logs[5], "[6/7] 설치 를 설치하고 있습니다...  ");
+    EXPECT_EQ(logs[6], "설치 완료\r\n\r\n");
+    EXPECT_EQ(logs[8], "설치 완료 (재시작 필요)\r\n\r\n");
+    EXPECT_EQ(logs[9], kRunRestartNeeded);
+    EXPECT_EQ(std::count(recorder.events.begin(), recorder.events.end(), "step"), 7);
+    EXPECT_EQ(recorder.events.back(), "finished");
+    EXPECT_TRUE(summary.ran);
+    EXPECT_EQ(summary.failed, 5);
+    EXPECT_TRUE(summary.restart);
+    EXPECT_FALSE(summary.cancelled);
+    EXPECT_EQ(record.Lines().size(), 2u) << "only the two whole installers ran";
+    EXPECT_EQ(recorder.progress.empty() ? 0 : recorder.progress.back(), static_cast<unsigned long long>(
+                                                                           FileSize(updates + "\\re_restart.exe")));
+    EXPECT_EQ(FileSize(updates + "\\re_cabinet.exe"), cabinet);
+}
+
+// A folder that cannot hold the file: the cause is Windows' own, with its number.
+TEST_F(RunEngineTest, AFileThatCannotBeWrittenSaysWhy) {
+    program.ServeBytes("re_disk.exe", std::string(1024, 'd'));
+    items.push_back(RunItemOf(RunEntry{"디스크", "re_disk.exe", HttpUrl("re_disk.exe"), "", ""},
+                              updates + "\\no such folder"));
+    const RunSummary summary = Run();
+    const std::vector<std::string> details = recorder.Of("detail");
+    ASSERT_EQ(details.size(), 1u);
+    EXPECT_NE(details[0].find("파일을 저장할 수 없습니다 (Win32 error 3"), std::string::npos) << details[0];
+    EXPECT_EQ(summary.failed, 1);
+}
+
+// Cancel during the second of three downloads: that file is fetched to its
+// end, the run ends there, and nothing is installed.
+TEST_F(RunEngineTest, ACancelStopsTheRunAfterTheFileAtHand) {
+    for (const char* name : {"re_c1.exe", "re_c2.exe", "re_c3.exe"}) program.Serve("fake_cabinet.exe", name);
+    for (const char* name : {"re_c1.exe", "re_c2.exe", "re_c3.exe"}) Add(name, HttpUrl(name), name);
+    recorder.onSize = [this](int files) {
+        if (files == 2) cancel = 1;
+    };
+    const RunSummary summary = Run();
+    EXPECT_EQ(recorder.Of("done"), (std::vector<std::string>{"1 0", "1 1"}));
+    EXPECT_TRUE(FileExists(updates + "\\re_c2.exe"));
+    EXPECT_FALSE(FileExists(updates + "\\re_c3.exe"));
+    EXPECT_TRUE(recorder.Of("log").empty());
+    EXPECT_TRUE(record.Lines().empty());
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(recorder.events.back(), "finished");
+}
+
+}  // namespace
