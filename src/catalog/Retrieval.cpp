@@ -8,7 +8,6 @@
 #include "catalog/CatalogFile.h"
 #include "net/FetchVerified.h"
 #include "trust/Verify.h"
-#include "win/Win32Error.h"
 
 std::string CatalogFileName(const SystemProfile& profile) {
     char name[64];
@@ -50,10 +49,7 @@ int RetrieveCatalog(const std::string& path, const SystemProfile& profile, FileS
     // A catalog that cannot be put in place is a failed retrieval too: the
     // old one would otherwise be shown as if it were fresh.
     if (!::CopyFileA(temporary.c_str(), path.c_str(), FALSE)) {
-        failure.cause = FetchCause::DiskWrite;
-        failure.code = ::GetLastError();
-        failure.systemText = SystemMessageText(failure.code);
-        failure.where = path;
+        failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), path);
         return 0;
     }
     return 1;

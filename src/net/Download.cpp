@@ -198,19 +198,9 @@ bool QueryLengthText(HINTERNET request, decltype(&::HttpQueryInfoA) query,
 
 long long PartLength(const std::string& path) { return LocalFileLength(path); }
 
-// A failure of `cause` with the Win32 or WinINet error `code`.
-FetchFailure Failure(FetchCause cause, DWORD code, const std::string& where) {
-    FetchFailure failure;
-    failure.cause = cause;
-    failure.code = code;
-    failure.systemText = SystemMessageText(code);
-    failure.where = where;
-    return failure;
-}
-
 // A request that could not be made or answered: a time limit, or no connection.
 FetchFailure ConnectionFailure(DWORD code, const std::string& url) {
-    return Failure(code == ERROR_INTERNET_TIMEOUT ? FetchCause::TimeLimit : FetchCause::Connection, code, url);
+    return FailureOf(code == ERROR_INTERNET_TIMEOUT ? FetchCause::TimeLimit : FetchCause::Connection, code, url);
 }
 
 // The Content-Range of a 206 reply, "bytes FIRST-LAST/TOTAL": true when it
@@ -265,7 +255,7 @@ TransferResult Transfer(const std::string& url, const std::string& localPath,
     }
     const DWORD status = StatusOf(request->Get(), &::HttpQueryInfoA);
     if (status < 200 || status > 299) {
-        result.failure = Failure(FetchCause::HttpStatus, status, url);
+        result.failure = FailureOf(FetchCause::HttpStatus, status, url);
         result.failure.systemText.clear();
         return result;
     }
@@ -280,12 +270,12 @@ TransferResult Transfer(const std::string& url, const std::string& localPath,
         KernelHandle out(createFile(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.Valid()) {
-            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), partPath);
             return result;
         }
         if (append && ::SetFilePointer(out.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
             ::GetLastError() != NO_ERROR) {
-            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), partPath);
             return result;
         }
         BlockWriter writer(out.Get(), writeFile);
@@ -303,12 +293,12 @@ TransferResult Transfer(const std::string& url, const std::string& localPath,
             total += got;
             if (progress) progress(total);
             if (!writer.Add(block, got)) {
-                result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+                result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), partPath);
                 return result;
             }
         }
         if (!writer.Flush() || !out.Close()) {
-            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), partPath);
             return result;
         }
     }
@@ -323,13 +313,22 @@ TransferResult Transfer(const std::string& url, const std::string& localPath,
         return result;
     }
     if (!::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), localPath);
+        result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), localPath);
         return result;
     }
     return result;
 }
 
 }  // namespace
+
+FetchFailure FailureOf(FetchCause cause, unsigned long code, const std::string& where) {
+    FetchFailure failure;
+    failure.cause = cause;
+    failure.code = code;
+    failure.systemText = SystemMessageText(code);
+    failure.where = where;
+    return failure;
+}
 
 bool ComputerIsOffline() {
     const SystemLibrary url("url.dll");

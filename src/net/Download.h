@@ -51,6 +51,10 @@ struct TransferResult {
     unsigned long long resumedFrom = 0; // bytes kept from an earlier transfer
 };
 
+// A failure of `cause` with the Win32 or WinINet error `code` and Windows'
+// own words for it, about `where`.
+FetchFailure FailureOf(FetchCause cause, unsigned long code, const std::string& where);
+
 // Copies the resource at `url` into `localPath` through `localPath` +
 // ".part", which replaces `localPath` only when the whole body has arrived;
 // a failure says why (connection, time limit, HTTP status, short body, disk).

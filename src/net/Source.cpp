@@ -5,20 +5,10 @@
 
 #include "core/UpdateFiles.h"
 #include "win/Handle.h"
-#include "win/Win32Error.h"
 
 const char kRepositoryFolderName[] = "repository";
 
 namespace {
-
-FetchFailure Failure(FetchCause cause, unsigned long code, const std::string& where) {
-    FetchFailure failure;
-    failure.cause = cause;
-    failure.code = code;
-    failure.systemText = SystemMessageText(code);
-    failure.where = where;
-    return failure;
-}
 
 // The repository's files are read in large pieces; the progress is still
 // told in the steps a download tells it.
@@ -82,8 +72,8 @@ TransferResult RepositorySource::Fetch(const Resource& resource, const std::stri
     if (!in.Valid()) {
         const DWORD error = ::GetLastError();
         result.failure = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                             ? Failure(FetchCause::NotInRepository, error, from)
-                             : Failure(FetchCause::RepositoryRead, error, from);
+                             ? FailureOf(FetchCause::NotInRepository, error, from)
+                             : FailureOf(FetchCause::RepositoryRead, error, from);
         return result;
     }
     const std::string partPath = localPath + ".part";
@@ -91,7 +81,7 @@ TransferResult RepositorySource::Fetch(const Resource& resource, const std::stri
         KernelHandle out(::CreateFileA(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.Valid()) {
-            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), partPath);
             return result;
         }
         std::vector<char> piece(kCopyPiece);
@@ -99,13 +89,13 @@ TransferResult RepositorySource::Fetch(const Resource& resource, const std::stri
         for (;;) {
             DWORD got = 0;
             if (!::ReadFile(in.Get(), piece.data(), kCopyPiece, &got, nullptr)) {
-                result.failure = Failure(FetchCause::RepositoryRead, ::GetLastError(), from);
+                result.failure = FailureOf(FetchCause::RepositoryRead, ::GetLastError(), from);
                 return result;
             }
             if (got == 0) break;
             DWORD written = 0;
             if (!::WriteFile(out.Get(), piece.data(), got, &written, nullptr) || written != got) {
-                result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+                result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), partPath);
                 return result;
             }
             // Told as a download tells it: a step per block of kDownloadBlock.
@@ -118,12 +108,12 @@ TransferResult RepositorySource::Fetch(const Resource& resource, const std::stri
         }
         result.bytes = total;
         if (!out.Close()) {
-            result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), partPath);
+            result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), partPath);
             return result;
         }
     }
     if (!::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-        result.failure = Failure(FetchCause::DiskWrite, ::GetLastError(), localPath);
+        result.failure = FailureOf(FetchCause::DiskWrite, ::GetLastError(), localPath);
     return result;
 }
 
