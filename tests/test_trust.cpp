@@ -102,6 +102,15 @@ TEST_F(UpdateServerTest, OnlyACatalogSignedWithTheKeyReplacesTheLocalOne) {
         r.spoil();
         EXPECT_EQ(RetrieveCatalog(local, profile, site.serverBase) != 0, !r.what);
         EXPECT_EQ(ReadBytes(local), r.what ? kOld : kFresh);
+        // The server's tree as a repository folder on a stick: the same rules.
+        ASSERT_TRUE(WriteBytes(local, kOld));
+        RepositorySource repository(HttpRoot() + "\\" + prefix);
+        FetchFailure why;
+        EXPECT_EQ(RetrieveCatalog(local, profile, repository, &why) != 0, !r.what);
+        EXPECT_EQ(ReadBytes(local), r.what ? kOld : kFresh);
+        if (r.what)
+            EXPECT_TRUE(why.cause == FetchCause::SignatureBad || why.cause == FetchCause::SignatureMissing)
+                << FetchFailureText(why);
     }
     EXPECT_FALSE(FileExists(local + ".new.sig"));
 }

@@ -15,12 +15,15 @@
 #include "app/SingleInstance.h"
 #include "core/UpdateFiles.h"
 #include "views/RunDlg.h"
+#include "run/Diagnostics.h"
 #include "ui/MessageBox.h"
 
 namespace {
 const char kAskToQuit[] = "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?";
 const char kCatalogDownloadFailed[] = "업데이트 목록 파일을 다운로드 받는데 실패하였습니다";
 const char kColumnTitle[] = "업데이트 항목";
+// The caption before the home page's address (or the repository's path).
+const char kMainCaptionPrefix[] = "Quellfix 2.0 - ";
 const char kColumnInstalled[] = "설치여부";
 // Full-row select, header drag and drop, grid lines, check boxes.
 const DWORD kListStyles = LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_GRIDLINES |
@@ -42,6 +45,11 @@ BOOL CMainDlg::OnInitDialog() {
 
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    // With a repository beside the program, updates come from there, and
+    // the caption names it where it names the server's site otherwise.
+    m_source = UpdateSource(g_strProgramDir);
+    if (m_source->IsRepository())
+        Control(m_hWnd).SetText(std::string(kMainCaptionPrefix) + m_source->Origin());
     // Every message box of the program carries the main window's caption.
     SetAppName(Control(m_hWnd).GetText());
     AnnounceMainWindow(m_hWnd);
@@ -49,7 +57,7 @@ BOOL CMainDlg::OnInitDialog() {
     // When the user accepts a new version of the program, nothing else is
     // set up: the setup program takes over.
     // An unattended run asks nothing, so it offers no new version either.
-    if (!g_bAuto && CheckForNewVersion(m_hWnd, DefaultSelfUpdateSite()) == 1) return TRUE;
+    if (!g_bAuto && CheckForNewVersion(m_hWnd, DefaultSelfUpdateSite(m_source.get())) == 1) return TRUE;
     InitUpdateList();
     if (g_bAuto) ::PostMessageA(m_hWnd, WM_MAIN_UNATTENDED, 0, 0);
     return TRUE;
@@ -67,7 +75,11 @@ void CMainDlg::InitUpdateList() {
     m_editSummary.SetText(texts.summary);
 
     std::string path = CatalogPath();
-    if (!g_bDebug && RetrieveCatalog(path, m_profile, kUpdateServer) == 0) {
+    FetchFailure why;
+    if (!g_bDebug && RetrieveCatalog(path, m_profile, *m_source, &why) == 0) {
+        // Why, for the run log of an unattended run and the diagnostic output.
+        KeepForRunLog(FetchFailureLine(why));
+        LogTextToViewer(FetchFailureText(why));
         ShowMessage(m_hWnd, kCatalogDownloadFailed, MB_OK);
         return;
     }
@@ -89,7 +101,7 @@ void CMainDlg::RunUnattended() {
 }
 
 void CMainDlg::WriteRunLog(const std::string& windowLog) {
-    const std::string header = RunLogHeader(CurrentLocalTime(), kProgramVersion, m_strOsName);
+    const std::string header = RunLogHeader(CurrentLocalTime(), kProgramVersion, ComputerName(), m_strOsName);
     ::CreateDirectoryA((g_strProgramDir + "\\UPDATES").c_str(), nullptr);
     AppendRunLogEntry(RunLogPath(g_strProgramDir),
                       RunLogEntry(header, windowLog, TakeUnattendedMessages(), m_nExitCode));
@@ -207,6 +219,7 @@ void CMainDlg::OnStartUpdate() {
         // gets no path: its download fails without a request.
         run.m_items.push_back(RunItemOf(entry, folder));
     }
+    run.SetSource(m_source.get());
     run.m_bDebug = g_bDebug;
     run.m_bUnattended = g_bAuto;
     run.DoModal(m_hWnd);

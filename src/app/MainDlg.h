@@ -5,7 +5,10 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
+
+#include "net/Source.h"
 
 #include "core/SystemProfile.h"
 #include "ui/Controls.h"
@@ -59,6 +62,8 @@ protected:
     ListView m_listUpdates;
     HICON m_hIcon = nullptr;
     SystemProfile m_profile;
+    // The server, or the repository folder beside the program.
+    std::unique_ptr<FileSource> m_source;
     std::string m_strOsName;
     bool m_bCatalogUsable = false;  // retrieved (or local in debug mode) and of our language
     int m_nExitCode = 0;

@@ -16,6 +16,13 @@ LocalTime CurrentLocalTime() {
     return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+std::string ComputerName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (!::GetComputerNameA(name, &size)) return std::string();
+    return std::string(name, size < sizeof name ? size : sizeof name - 1);
+}
+
 void AppendRunLogEntry(const std::string& path, const std::string& entry) {
     // Only the last bytes that can stay are read: a log grown by hand to any
     // size costs no more than one at its bound.

@@ -47,7 +47,12 @@ std::string CauseText(FetchCause cause, const FetchFailure& f) {
 
 std::string FetchFailureText(const FetchFailure& failure) { return CauseText(failure.cause, failure); }
 
-std::string FetchFailureLogLine(const FetchFailure& failure) {
+std::string FetchFailureLine(const FetchFailure& failure) {
     const std::string text = FetchFailureText(failure);
-    return text.empty() ? text : "    원인: " + text + "\r\n";
+    return text.empty() ? text : "    원인: " + text;
+}
+
+std::string FetchFailureLogLine(const FetchFailure& failure) {
+    const std::string line = FetchFailureLine(failure);
+    return line.empty() ? line : line + "\r\n";
 }

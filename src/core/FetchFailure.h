@@ -41,5 +41,7 @@ struct FetchFailure {
 // e.g. "서버가 파일 대신 오류를 보냈습니다 (HTTP 404)"; empty for no failure.
 std::string FetchFailureText(const FetchFailure& failure);
 
-// The run log's line for it: "    원인: <text>\r\n"; empty for no failure.
+// The run log's line for it: "    원인: <text>" (FetchFailureLine without
+// the line end, FetchFailureLogLine with "\r\n"); empty for no failure.
+std::string FetchFailureLine(const FetchFailure& failure);
 std::string FetchFailureLogLine(const FetchFailure& failure);

@@ -37,11 +37,12 @@ int RunExitCode(bool catalogMissing, const RunSummary& run) {
 }
 
 std::string RunLogHeader(const LocalTime& when, const std::string& version,
-                         const std::string& osLine) {
+                         const std::string& computer, const std::string& osLine) {
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", when.year, when.month,
                   when.day, when.hour, when.minute, when.second);
-    return std::string(kEntryMark) + stamp + " | Quellfix " + version + " | " + osLine + " ====";
+    return std::string(kEntryMark) + stamp + " | Quellfix " + version +
+           (computer.empty() ? std::string() : " | " + computer) + " | " + osLine + " ====";
 }
 
 std::string RunLogEntry(const std::string& header, const std::string& windowLog,

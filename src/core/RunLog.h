@@ -23,12 +23,15 @@ constexpr int kExitNoCatalog = 2;   // no catalog: retrieval failed or wrong lan
 
 int RunExitCode(bool catalogMissing, const RunSummary& run);
 
-// The first line of a run's entry: "==== YYYY-MM-DD HH:MM:SS | Quellfix V | OS ====".
+// The first line of a run's entry:
+// "==== YYYY-MM-DD HH:MM:SS | Quellfix V | COMPUTER | OS ====". The computer's
+// name tells apart the PCs whose runs share one log (a stick carried from
+// PC to PC keeps its UPDATES folder); without a name that part is left out.
 struct LocalTime {
     int year, month, day, hour, minute, second;
 };
 std::string RunLogHeader(const LocalTime& when, const std::string& version,
-                         const std::string& osLine);
+                         const std::string& computer, const std::string& osLine);
 // A whole entry: the header, the run window's log as it was shown, the
 // messages that would have been shown in boxes, and the outcome line.
 std::string RunLogEntry(const std::string& header, const std::string& windowLog,

@@ -38,6 +38,8 @@ public:
     virtual std::string FirstLine(const Resource& resource) = 0;
     // False when the computer is offline and the source needs the network.
     virtual bool Reachable() = 0;
+    // True for a repository folder: nothing of it needs the network.
+    virtual bool IsRepository() const { return false; }
 };
 
 // The update server at `base` ("http://.../").
@@ -67,6 +69,7 @@ public:
                          const TransferProgress& progress, const TransferOptions& options) override;
     std::string FirstLine(const Resource& resource) override;
     bool Reachable() override { return true; }
+    bool IsRepository() const override { return true; }
 
     // The full path of `resource` in the folder.
     std::string PathOf(const Resource& resource) const;

@@ -20,6 +20,10 @@ Unattended& UnattendedState() {
 
 void SetUnattended() { UnattendedState().on = true; }
 
+void KeepForRunLog(const std::string& line) {
+    if (UnattendedState().on) UnattendedState().messages.push_back(line);
+}
+
 std::vector<std::string> TakeUnattendedMessages() {
     std::vector<std::string> taken;
     taken.swap(UnattendedState().messages);

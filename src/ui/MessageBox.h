@@ -21,3 +21,6 @@ int ShowMessage(HWND owner, const std::string& text, UINT type = MB_OK);
 // them. GUI thread only, like ShowMessage.
 void SetUnattended();
 std::vector<std::string> TakeUnattendedMessages();
+// In an unattended run, keeps `line` for the run log among its messages (a
+// cause told before the message it explains); otherwise does nothing.
+void KeepForRunLog(const std::string& line);

@@ -105,9 +105,18 @@ TEST(RunLog, ExitCodesOfAnUnattendedRun) {
 
 // Entries of a given size, each starting with its header line.
 std::string Entry(int n, std::size_t size) {
-    std::string entry = RunLogEntry(RunLogHeader({2026, 12, 7, 9, 5, n}, "2.000", "Windows XP"), "", {}, kExitDone);
+    std::string entry = RunLogEntry(RunLogHeader({2026, 12, 7, 9, 5, n}, "2.000", "PC-1", "Windows XP"), "", {}, kExitDone);
     while (entry.size() < size) entry.insert(entry.find('\n') + 1, "line of the run window\r\n");
     return entry;
+}
+
+// The header names the computer, so the runs of many PCs in one log on a
+// stick are told apart.
+TEST(RunLog, HeaderNamesTimeVersionComputerAndWindows) {
+    EXPECT_EQ(RunLogHeader({2026, 12, 7, 9, 5, 1}, "2.000", "PC-1", "Windows XP"),
+              "==== 2026-12-07 09:05:01 | Quellfix 2.000 | PC-1 | Windows XP ====");
+    EXPECT_EQ(RunLogHeader({2026, 12, 7, 9, 5, 1}, "2.000", "", "Windows XP"),
+              "==== 2026-12-07 09:05:01 | Quellfix 2.000 | Windows XP ====");
 }
 
 TEST(RunLog, StaysUnderItsBoundByDroppingTheOldestRunsWhole) {
