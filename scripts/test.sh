@@ -42,7 +42,7 @@ wine_env_start
 # The tests build with the test server's address.
 cmake -S "$root" -B "$build" --toolchain "$QUELLFIX_TOOLCHAIN" \
   -DCMAKE_BUILD_TYPE=Release -DQUELLFIX_THREAD_MODEL=posix -DQUELLFIX_TESTS=ON -DQUELLFIX_TRUST_KEY= \
-  -DQUELLFIX_STILL_RUNNING_INTERVAL_MS=2000 \
+  -DQUELLFIX_STILL_RUNNING_INTERVAL_MS=2000 -DQUELLFIX_RESTART_STANDIN=ON \
   -DQUELLFIX_UPDATE_SERVER="http://127.0.0.1:$QUELLFIX_TEST_HTTP_PORT/" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 

@@ -25,6 +25,7 @@ BOOL CInstallerApp::InitInstance() {
     if (IsDebugCommandLine(words)) g_bDebug = 1;
     if (IsAutoCommandLine(words)) {
         g_bAuto = 1;
+        g_bRestartChain = IsRestartChainCommandLine(words) ? 1 : 0;
         SetUnattended();
     }
 

@@ -23,6 +23,11 @@ std::string CatalogPath();
 // The folder of the running module, from GetModuleFileNameA, so that a
 // program started by bare name still finds the files beside it.
 std::string RunningProgramDirectory();
+// The running program's own full path; empty when Windows does not say.
+std::string RunningProgramPath();
+// 1 when the command line is "auto restart": unattended runs chained
+// across the restarts Windows needs.
+extern int g_bRestartChain;
 
 // The command-line words after the program name, split by the C runtime.
 std::vector<std::string> CommandLineWords();

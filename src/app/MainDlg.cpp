@@ -16,12 +16,18 @@
 #include "core/UpdateFiles.h"
 #include "views/RunDlg.h"
 #include "run/Diagnostics.h"
+#include "app/RunRecords.h"
+#include "core/RestartChain.h"
+#include "core/RunJournal.h"
+#include "core/RunTexts.h"
 #include "ui/MessageBox.h"
 
 namespace {
 const char kAskToQuit[] = "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?";
 const char kCatalogDownloadFailed[] = "업데이트 목록 파일을 다운로드 받는데 실패하였습니다";
 const char kColumnTitle[] = "업데이트 항목";
+// The run log's line when Windows will not restart for the chain.
+const char kChainRestartRefused[] = "윈도우를 다시 시작할 수 없어 재시작 연속 실행을 마칩니다.";
 // The caption before the home page's address (or the repository's path).
 const char kMainCaptionPrefix[] = "Quellfix 2.0 - ";
 const char kColumnInstalled[] = "설치여부";
@@ -73,6 +79,7 @@ void CMainDlg::InitUpdateList() {
     m_staticOs.SetText(texts.osName);
     m_strOsName = texts.osName;
     m_editSummary.SetText(texts.summary);
+    ReportInterruptedRun();
 
     std::string path = CatalogPath();
     FetchFailure why;
@@ -83,28 +90,91 @@ void CMainDlg::InitUpdateList() {
         ShowMessage(m_hWnd, kCatalogDownloadFailed, MB_OK);
         return;
     }
-    m_bCatalogUsable = FillUpdateList(path, m_profile, m_listUpdates, m_chkHideInstalled, m_btnStart);
+    m_bCatalogUsable = Evaluate();
     if (!g_bAuto) AskToQuitIfEmpty();
 }
 
+bool CMainDlg::Evaluate(int* pendingCount) {
+    std::vector<int> pending;
+    const bool usable =
+        FillUpdateList(CatalogPath(), m_profile, m_listUpdates, m_chkHideInstalled, m_btnStart, &pending);
+    if (pendingCount) *pendingCount = static_cast<int>(pending.size());
+    // An update found installed (or gone from the catalog) starts afresh.
+    InstallHistory history = LoadHistory(g_strProgramDir);
+    if (usable && !history.Empty()) {
+        std::vector<std::string> urls;
+        for (int number : pending)
+            urls.push_back(ReadCatalogValue(CatalogPath(), EntrySection(number), kKeyUrl, kRunStart));
+        history.KeepOnly(urls);
+        SaveHistory(g_strProgramDir, history);
+    }
+    return usable;
+}
+
+void CMainDlg::ReportInterruptedRun() {
+    const std::string journal = JournalPath(g_strProgramDir);
+    const std::vector<JournalStart> cut = UnfinishedInstalls(ReadSmallFile(journal));
+    ::DeleteFileA(journal.c_str());
+    if (cut.empty()) return;
+    // Each one counts as an installer that may have done its work: three
+    // such runs without the update being found stop unattended runs of it.
+    InstallHistory history = LoadHistory(g_strProgramDir);
+    std::vector<std::string> lines;
+    for (const JournalStart& start : cut) {
+        lines.push_back(InterruptedInstallText(start.entry, start.title, start.file, start.attempt));
+        LogTextToViewer(lines.back());
+        if (!start.url.empty()) history.Claimed(start.url);
+    }
+    SaveHistory(g_strProgramDir, history);
+    const std::string header = RunLogHeader(CurrentLocalTime(), kProgramVersion, ComputerName(), m_strOsName);
+    AppendRunLogEntry(RunLogPath(g_strProgramDir), RunLogEntry(header, std::string(), lines, kExitFailed));
+}
+
 void CMainDlg::RunUnattended() {
-    bool anyChecked = false;
-    for (int i = 0; i < m_listUpdates.GetItemCount() && !anyChecked; ++i)
-        anyChecked = m_listUpdates.GetCheck(i);
-    if (m_bCatalogUsable && anyChecked) {
+    int checked = 0;
+    for (int i = 0; i < m_listUpdates.GetItemCount(); ++i) checked += m_listUpdates.GetCheck(i) ? 1 : 0;
+    if (m_bCatalogUsable && checked > 0) {
         OnStartUpdate();
     } else {
         m_nExitCode = RunExitCode(!m_bCatalogUsable, RunSummary());
-        WriteRunLog(std::string());
     }
+    if (g_bRestartChain) ContinueRestartChain(checked);
+    WriteRunLog(m_strRunLog);
     EndDialog(IDCANCEL);
+}
+
+void CMainDlg::ContinueRestartChain(int pendingBefore) {
+    const std::string state = ChainStatePath(g_strProgramDir);
+    const int round = ParseChainState(ReadSmallFile(state)) + 1;
+    // What the round installed: the updates no longer found missing.
+    int pendingAfter = pendingBefore;
+    if (m_bCatalogUsable && pendingBefore > 0) {
+        m_listUpdates.DeleteAllItems();
+        Evaluate(&pendingAfter);
+    }
+    const ChainStep step = AfterChainRound(round, m_nExitCode, pendingBefore - pendingAfter);
+    if (step == ChainStep::Restart) {
+        ::CreateDirectoryA((g_strProgramDir + "\\UPDATES").c_str(), nullptr);
+        if (ReplaceSmallFile(state, ChainStateText(round)) && RegisterChainRunOnce(RunningProgramPath())) {
+            m_runNotes.push_back(ChainRoundText(round, step));
+            if (RestartWindows(g_strProgramDir)) return;
+        }
+        m_runNotes.push_back(kChainRestartRefused);
+    } else {
+        m_runNotes.push_back(ChainRoundText(round, step));
+    }
+    // Every other way out leaves nothing behind to run at the next logon.
+    RemoveChainRunOnce();
+    ReplaceSmallFile(state, std::string());
 }
 
 void CMainDlg::WriteRunLog(const std::string& windowLog) {
     const std::string header = RunLogHeader(CurrentLocalTime(), kProgramVersion, ComputerName(), m_strOsName);
     ::CreateDirectoryA((g_strProgramDir + "\\UPDATES").c_str(), nullptr);
-    AppendRunLogEntry(RunLogPath(g_strProgramDir),
-                      RunLogEntry(header, windowLog, TakeUnattendedMessages(), m_nExitCode));
+    std::vector<std::string> notes;
+    notes.swap(m_runNotes);
+    for (const std::string& message : TakeUnattendedMessages()) notes.push_back(message);
+    AppendRunLogEntry(RunLogPath(g_strProgramDir), RunLogEntry(header, windowLog, notes, m_nExitCode));
 }
 
 void CMainDlg::AskToQuitIfEmpty() {
@@ -116,7 +186,7 @@ void CMainDlg::OnCancel() { EndDialog(IDCANCEL); }
 
 void CMainDlg::RefillList() {
     m_listUpdates.DeleteAllItems();
-    FillUpdateList(CatalogPath(), m_profile, m_listUpdates, m_chkHideInstalled, m_btnStart);
+    Evaluate();
 }
 
 void CMainDlg::OnSelectAll() {
@@ -202,6 +272,19 @@ bool CMainDlg::OnCommand(WORD id, WORD code, HWND) {
 void CMainDlg::OnOK() { OnStartUpdate(); }
 
 void CMainDlg::OnStartUpdate() {
+    // While Windows waits for a restart, installers may fail or undo each
+    // other: an unattended run installs nothing, a person is asked once.
+    const std::string waiting = PendingRestartRecords();
+    if (!waiting.empty()) {
+        if (g_bAuto) {
+            m_runNotes.push_back(PendingRestartText(waiting, true));
+            m_nExitCode = kExitRestart;
+            return;
+        }
+        if (ShowMessage(m_hWnd, kRunAskPendingRestart, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        m_runNotes.push_back(PendingRestartText(waiting, false));
+    }
+
     CRunDlg run;
     const std::string path = CatalogPath();
     const std::string folder = g_strProgramDir + "\\UPDATES";
@@ -209,24 +292,64 @@ void CMainDlg::OnStartUpdate() {
     // downloads then fail in the run window.
     ::CreateDirectoryA(folder.c_str(), nullptr);
 
-    for (int i = 0; i < m_listUpdates.GetItemCount(); ++i) {
-        if (!m_listUpdates.GetCheck(i)) continue;
-        const std::string section = EntrySection(static_cast<int>(m_listUpdates.GetItemData(i)));
-        const RunEntry entry = ReadRunEntry([&](const char* key, const char* missing) {
+    InstallHistory history = LoadHistory(g_strProgramDir);
+    std::vector<int> rows;
+    for (int i = 0; i < m_listUpdates.GetItemCount(); ++i)
+        if (m_listUpdates.GetCheck(i)) rows.push_back(i);
+    int skipped = 0;
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        const int number = static_cast<int>(m_listUpdates.GetItemData(rows[n]));
+        const std::string section = EntrySection(number);
+        const auto read = [&](const char* key, const char* missing) {
             return ReadCatalogValue(path, section, key, missing, CatalogReaderBuffer(kRunStart));
-        });
+        };
+        const RunEntry entry = ReadRunEntry(read);
+        // An unattended run leaves out what its installer claimed to install
+        // run after run without the update ever being found.
+        if (g_bAuto && history.Stops(entry.url)) {
+            std::vector<std::string> probes;
+            for (int k = 1;; ++k) {
+                const std::string value = read(ProbeKeyName(k).c_str(), kKeyProbe.missing);
+                if (value.empty()) break;
+                probes.push_back(ProbeKeyName(k) + "=" + value);
+            }
+            m_runNotes.push_back(LoopGuardText(static_cast<int>(n) + 1, static_cast<int>(rows.size()),
+                                               entry.title, history.Claims(entry.url), probes));
+            LogTextToViewer(m_runNotes.back());
+            ++skipped;
+            continue;
+        }
         // A name that would put the file anywhere but directly in UPDATES
         // gets no path: its download fails without a request.
-        run.m_items.push_back(RunItemOf(entry, folder));
+        RunItem item = RunItemOf(entry, folder, number);
+        item.attempt = history.Claims(entry.url) + 1;
+        run.m_items.push_back(item);
     }
     run.SetSource(m_source.get());
+    run.SetJournal(JournalPath(g_strProgramDir));
     run.m_bDebug = g_bDebug;
     run.m_bUnattended = g_bAuto;
     run.DoModal(m_hWnd);
-    m_nExitCode = RunExitCode(false, run.Summary());
-    WriteRunLog(run.LogText());
-    if (g_bAuto) return;  // the program ends with this run
 
+    RunSummary summary = run.Summary();
+    for (std::size_t i = 0; i < summary.items.size() && i < run.m_items.size(); ++i) {
+        switch (summary.items[i]) {
+        case ItemEnd::Succeeded:
+        case ItemEnd::Restart:
+        case ItemEnd::Abandoned: history.Claimed(run.m_items[i].url); break;
+        case ItemEnd::Failed: history.Failed(run.m_items[i].url); break;
+        case ItemEnd::NotRun: break;
+        }
+    }
+    SaveHistory(g_strProgramDir, history);
+    summary.failed += skipped;
+    m_nExitCode = RunExitCode(false, summary);
+    if (g_bAuto) {
+        // The unattended run writes the log when it ends.
+        m_strRunLog = run.LogText();
+        return;
+    }
+    WriteRunLog(run.LogText());
     RefillList();
     AskToQuitIfEmpty();
 }

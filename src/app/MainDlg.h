@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/Source.h"
 
@@ -48,6 +49,13 @@ protected:
     void OnOK() override;
     // Re-evaluates the catalog into the emptied list.
     void RefillList();
+    // Evaluates the catalog into the list, forgets in the install history
+    // what is no longer missing, and gives the number of missing updates.
+    bool Evaluate(int* pendingCount = nullptr);
+    // Tells the run log which installer a run was cut off in, if any.
+    void ReportInterruptedRun();
+    // After a round of "auto restart": restart and go on, or end the chain.
+    void ContinueRestartChain(int pendingBefore);
     // The unattended run once the window is shown: every checked row is run,
     // then the window closes.
     void RunUnattended();
@@ -66,5 +74,9 @@ protected:
     std::unique_ptr<FileSource> m_source;
     std::string m_strOsName;
     bool m_bCatalogUsable = false;  // retrieved (or local in debug mode) and of our language
+    // Lines for the next run log entry besides the run window's log.
+    std::vector<std::string> m_runNotes;
+    // An unattended run's window log, written with its outcome at the end.
+    std::string m_strRunLog;
     int m_nExitCode = 0;
 };

@@ -46,7 +46,7 @@ void WriteRow(const UpdateItem& item, const ListView& list, const Button& hideIn
 }  // namespace
 
 bool FillUpdateList(const std::string& path, const SystemProfile& profile, const ListView& list,
-                    const Button& hideInstalled, const Button& startButton) {
+                    const Button& hideInstalled, const Button& startButton, std::vector<int>* pending) {
     const CatalogLookup lookup = CatalogFileLookup(path, kListFilling);
     const CatalogHeader header = ReadCatalogHeader(lookup);
     if (!CatalogLanguageMatches(header.language, profile.languageId)) {
@@ -71,8 +71,10 @@ bool FillUpdateList(const std::string& path, const SystemProfile& profile, const
     // repaint at the end, not one per row.
     list.Send(WM_SETREDRAW, FALSE);
     EvaluateEntries(lookup, header.count, profile, probes,
-                    [&](int, bool listed, const UpdateItem& item, ExcludedBy) {
-                        if (listed) WriteRow(item, list, hideInstalled);
+                    [&](int number, bool listed, const UpdateItem& item, ExcludedBy) {
+                        if (!listed) return;
+                        WriteRow(item, list, hideInstalled);
+                        if (pending && !item.installed) pending->push_back(number);
                     });
     list.Send(WM_SETREDRAW, TRUE);
     ::InvalidateRect(list.GetHwnd(), nullptr, TRUE);

@@ -25,3 +25,13 @@ bool IsDebugCommandLine(const std::vector<std::string>& words) {
 bool IsAutoCommandLine(const std::vector<std::string>& words) {
     return EqualsIgnoringAsciiCase(FileNameParameter(words), "auto");
 }
+
+bool IsRestartChainCommandLine(const std::vector<std::string>& words) {
+    if (!IsAutoCommandLine(words)) return false;
+    int plain = 0;
+    for (const std::string& word : words) {
+        if (word.empty() || word[0] == '/' || word[0] == '-') continue;
+        if (++plain == 2) return EqualsIgnoringAsciiCase(word, "restart");
+    }
+    return false;
+}

@@ -14,3 +14,7 @@ std::string FileNameParameter(const std::vector<std::string>& words);
 bool IsDebugCommandLine(const std::vector<std::string>& words);
 // True when it is "auto" in any letter case: an unattended run.
 bool IsAutoCommandLine(const std::vector<std::string>& words);
+// True for "auto restart" (the second plain word "restart", any case): an
+// unattended run that restarts Windows when an installer needs it and goes
+// on after the restart.
+bool IsRestartChainCommandLine(const std::vector<std::string>& words);

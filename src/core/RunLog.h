@@ -7,12 +7,22 @@
 #include <string>
 #include <vector>
 
+// How one chosen update's installer ended.
+enum class ItemEnd {
+    NotRun,     // not started: its download or check failed, the run stopped, or it was declined
+    Succeeded,  // exit code 0
+    Restart,    // done, Windows must restart
+    Failed,     // another exit code, or it could not be started
+    Abandoned,  // the wait was given up; whether it installed is not known
+};
+
 // How a run went, as the run window saw it.
 struct RunSummary {
     bool ran = false;        // the run window was opened
     int failed = 0;          // items whose download, verification or installer failed
     bool restart = false;    // an installer asked for a restart
     bool cancelled = false;  // the user stopped the run
+    std::vector<ItemEnd> items;  // per chosen update, in list order
 };
 
 // Exit codes of an unattended run.

@@ -2,9 +2,9 @@
 
 #include "core/RunTexts.h"
 
-RunItem RunItemOf(const RunEntry& entry, const std::string& folder) {
+RunItem RunItemOf(const RunEntry& entry, const std::string& folder, int number) {
     return RunItem{entry.title, entry.url, UpdateFilePath(folder, entry.fileName), entry.cmdLine,
-                   entry.sha256};
+                   entry.sha256, number, 1};
 }
 
 ItemState StateAfter(DownloadResult result) {

@@ -15,8 +15,10 @@ struct RunItem {
     std::string path;  // empty when the catalog's file name would leave UPDATES
     std::string cmdLine;
     std::string sha256;  // the catalog's text; empty when it pins nothing
+    int entry = 0;       // its catalog entry number (0: not from a catalog)
+    int attempt = 1;     // this start of its installer since it last counted as installed
 };
-RunItem RunItemOf(const RunEntry& entry, const std::string& folder);
+RunItem RunItemOf(const RunEntry& entry, const std::string& folder, int number = 0);
 
 // A file already in place counts as downloaded only against a size the
 // server gave: an empty answer says nothing about the file.

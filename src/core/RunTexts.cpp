@@ -18,6 +18,9 @@ const char kRunAskCancel[] = "작업이 진행중에 있습니다. 작업을 중
 const char kRunRestartNeeded[] = "일부 업데이트는 윈도우를 다시 시작해야 적용됩니다.\r\n";
 const char kRunAskRunDebug[] = "Are you sure to run?";
 const char kRunUndefinedDebug[] = "Undefined ExecuteFile...";
+const char kRunAskPendingRestart[] =
+    "윈도우가 다시 시작을 기다리고 있습니다. 다시 시작하기 전에 업데이트를 설치하면 실패할 수 있습니다. "
+    "그래도 설치하시겠습니까?";
 
 namespace {
 // Titles come from the catalog: the line is bounded like every log line.
@@ -91,4 +94,26 @@ std::string OutcomeText(InstallOutcome outcome, unsigned long exitCode) {
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, "설치 실패 (종료 코드 %lu)\r\n\r\n", exitCode);
     return buffer;
+}
+
+std::string PendingRestartText(const std::string& why, bool installsNothing) {
+    return "윈도우가 다시 시작을 기다리고 있습니다 (" + why + ")." +
+           (installsNothing ? " 다시 시작한 뒤에 설치합니다." : "");
+}
+
+std::string InterruptedInstallText(int entry, const std::string& title, const std::string& file, int attempt) {
+    return "지난 실행이 끝나지 않았습니다: [" + std::to_string(entry) + "] " + title + " (" + file +
+           ") 의 설치 도중에 중단되었습니다 (" + std::to_string(attempt) +
+           "번째 시도). 설치되었는지 확인되지 않았습니다.";
+}
+
+std::string LoopGuardText(int n, int total, const std::string& title, int claims,
+                          const std::vector<std::string>& probes) {
+    std::string rules;
+    for (const std::string& probe : probes) rules += (rules.empty() ? "" : ", ") + probe;
+    if (rules.empty()) rules = "REGKEY 없음";
+    return Numbered("[%d/%d] %s 는 자동 실행에서 건너뜁니다: ", n, total, title) + "설치 프로그램이 " +
+           std::to_string(claims) + "번 연속 성공을 알렸지만 설치 확인 규칙이 설치를 찾지 못했습니다.\r\n" +
+           "    확인 규칙: " + rules + "\r\n" +
+           "    (quellfix-check explain 으로 같은 판단을 볼 수 있습니다. 직접 선택하면 설치할 수 있습니다.)";
 }

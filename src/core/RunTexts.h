@@ -3,6 +3,7 @@
 // one place and can be checked without a window.
 #pragma once
 #include <string>
+#include <vector>
 
 extern const char kRunCancelButton[];      // "업데이트 취소"
 extern const char kRunCloseButton[];       // "닫기"
@@ -44,3 +45,17 @@ enum class InstallOutcome { Declined, NotStarted, Done, DoneRestart, Failed };
 // must restart; anything else failed.
 InstallOutcome OutcomeOf(bool started, unsigned long exitCode);
 std::string OutcomeText(InstallOutcome outcome, unsigned long exitCode);
+
+// The question before a run while Windows waits for a restart.
+extern const char kRunAskPendingRestart[];
+// The run log's line when Windows waits for a restart (`why`: the records
+// that say so); an unattended run adds that it installs nothing.
+std::string PendingRestartText(const std::string& why, bool installsNothing);
+// The run log's line for an update whose installation a run did not see
+// end: "지난 실행이 ... 중단되었습니다 ...".
+std::string InterruptedInstallText(int entry, const std::string& title, const std::string& file, int attempt);
+// The run log's lines for an update an unattended run leaves out: its
+// installer said it succeeded `claims` runs in a row, yet the detection
+// rules `probes` ("REGKEY=...") still do not find it.
+std::string LoopGuardText(int n, int total, const std::string& title, int claims,
+                          const std::vector<std::string>& probes);

@@ -266,6 +266,8 @@ TransferResult Transfer(const std::string& url, const std::string& localPath,
         (lengthKnown ? ScanDecimal(lengthText, nullptr, true, ULLONG_MAX) : 0) + (append ? resumeFrom : 0);
 
     unsigned long long total = append ? resumeFrom : 0;
+    // The bar starts where the kept part ends.
+    if (append && progress) progress(total);
     {
         KernelHandle out(createFile(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -365,7 +367,7 @@ int DownloadFile(std::string url, std::string localPath, HWND notify) {
     return result;
 }
 
-long GetRemoteFileSize(std::string url) {
+unsigned long long GetRemoteFileLength(const std::string& url) {
     const SystemLibrary wininet("wininet.dll");
     WinInet net;
     if (!net.LoadFrom(wininet)) return 0;
@@ -377,9 +379,14 @@ long GetRemoteFileSize(std::string url) {
         Request request(net, url, verb, kFreshFetch);
         if (!request.Get() || !ReplyIsResource(request.Get(), net.query)) continue;
         if (!QueryLengthText(request.Get(), net.query, lengthText)) return 0;
-        return ParseContentLength(lengthText);
+        return ScanDecimal(lengthText, nullptr, true, ULLONG_MAX);
     }
     return 0;
+}
+
+long GetRemoteFileSize(std::string url) {
+    const unsigned long long length = GetRemoteFileLength(url);
+    return length > static_cast<unsigned long long>(LONG_MAX) ? LONG_MAX : static_cast<long>(length);
 }
 
 std::string FetchFirstLine(std::string url) {

@@ -83,6 +83,8 @@ int FetchFile(const std::string& url, const std::string& localPath, HWND notify)
 // learned (no header, an error status, no connection). A length beyond the
 // range of long is given as LONG_MAX.
 long GetRemoteFileSize(std::string url);
+// The same without the bound of long: files beyond 2 GB keep their length.
+unsigned long long GetRemoteFileLength(const std::string& url);
 
 // The first line of the resource followed by "\n" (a line ending in "\r\n"
 // loses both; a last line without a line feed counts as a line); empty text

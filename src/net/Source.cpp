@@ -16,6 +16,11 @@ constexpr DWORD kCopyPiece = 64 * 1024;
 
 }  // namespace
 
+long FileSource::Size(const Resource& resource) {
+    const unsigned long long length = Length(resource);
+    return length > 0x7FFFFFFFULL ? 0x7FFFFFFFL : static_cast<long>(length);
+}
+
 Resource FileSource::Installer(const std::string& url) const {
     return Resource{url, RepositoryPathOfUrl(url)};
 }
@@ -29,7 +34,7 @@ Resource ServerSource::ServerFile(const std::string& relative) const {
     return Resource{m_base + relative, path};
 }
 
-long ServerSource::Size(const Resource& resource) { return GetRemoteFileSize(resource.url); }
+unsigned long long ServerSource::Length(const Resource& resource) { return GetRemoteFileLength(resource.url); }
 
 TransferResult ServerSource::Fetch(const Resource& resource, const std::string& localPath,
                                    const TransferProgress& progress, const TransferOptions& options) {
@@ -53,10 +58,9 @@ std::string RepositorySource::PathOf(const Resource& resource) const {
     return m_folder + "\\" + resource.repositoryPath;
 }
 
-long RepositorySource::Size(const Resource& resource) {
+unsigned long long RepositorySource::Length(const Resource& resource) {
     const long long length = LocalFileLength(PathOf(resource));
-    if (length <= 0) return 0;
-    return length > 0x7FFFFFFFLL ? 0x7FFFFFFFL : static_cast<long>(length);
+    return length > 0 ? static_cast<unsigned long long>(length) : 0;
 }
 
 TransferResult RepositorySource::Fetch(const Resource& resource, const std::string& localPath,

@@ -26,8 +26,10 @@ public:
     virtual Resource ServerFile(const std::string& relative) const = 0;
     // An installer, by the URL its catalog entry gives.
     Resource Installer(const std::string& url) const;
-    // The file's size in bytes; 0 when it cannot be learned.
-    virtual long Size(const Resource& resource) = 0;
+    // The file's size in bytes; 0 when it cannot be learned. Length() is the
+    // same without the bound of long.
+    virtual unsigned long long Length(const Resource& resource) = 0;
+    long Size(const Resource& resource);
     // Puts the file at `localPath` through `localPath` + ".part", reporting
     // the bytes so far; a failure names its cause.
     virtual TransferResult Fetch(const Resource& resource, const std::string& localPath,
@@ -48,7 +50,7 @@ public:
     explicit ServerSource(std::string base) : m_base(std::move(base)) {}
     std::string Origin() const override { return m_base; }
     Resource ServerFile(const std::string& relative) const override;
-    long Size(const Resource& resource) override;
+    unsigned long long Length(const Resource& resource) override;
     TransferResult Fetch(const Resource& resource, const std::string& localPath,
                          const TransferProgress& progress, const TransferOptions& options) override;
     std::string FirstLine(const Resource& resource) override;
@@ -64,7 +66,7 @@ public:
     explicit RepositorySource(std::string folder) : m_folder(std::move(folder)) {}
     std::string Origin() const override { return m_folder; }
     Resource ServerFile(const std::string& relative) const override;
-    long Size(const Resource& resource) override;
+    unsigned long long Length(const Resource& resource) override;
     TransferResult Fetch(const Resource& resource, const std::string& localPath,
                          const TransferProgress& progress, const TransferOptions& options) override;
     std::string FirstLine(const Resource& resource) override;

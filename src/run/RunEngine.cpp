@@ -1,11 +1,14 @@
 // The update run (see RunEngine.h).
 #include "run/RunEngine.h"
 
+#include "core/RunJournal.h"
 #include "core/RunTexts.h"
 #include "inventory/OsFacts.h"
 #include "run/Diagnostics.h"
 #include "run/Launch.h"
 #include "trust/Verify.h"
+#include "win/Disk.h"
+#include "win/Handle.h"
 #include "win/Win32Error.h"
 
 namespace {
@@ -16,6 +19,43 @@ void TellCause(RunObserver& observer, const FetchFailure& failure) {
     observer.Detail(FetchFailureLogLine(failure));
     LogTextToViewer(FetchFailureText(failure) + (failure.where.empty() ? "" : " [" + failure.where + "]"));
 }
+
+// Windows is asked not to sleep while a run works; the request ends with it.
+class StayAwake {
+public:
+    StayAwake() { ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED); }
+    ~StayAwake() { ::SetThreadExecutionState(ES_CONTINUOUS); }
+    StayAwake(const StayAwake&) = delete;
+    StayAwake& operator=(const StayAwake&) = delete;
+};
+
+// The run journal, each line on the disk before the run goes on, so that a
+// power loss a moment later still leaves it to be read.
+class JournalFile {
+public:
+    explicit JournalFile(std::string path) : m_path(std::move(path)) {
+        if (!m_path.empty()) Write(std::string(), CREATE_ALWAYS);
+    }
+    void Append(const std::string& line) {
+        if (!m_path.empty()) Write(line, OPEN_ALWAYS);
+    }
+    // The run has ended: nothing in it is left unfinished.
+    void Remove() {
+        if (!m_path.empty()) ::DeleteFileA(m_path.c_str());
+    }
+
+private:
+    void Write(const std::string& line, DWORD how) {
+        KernelHandle file(::CreateFileA(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, how,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+        if (!file.Valid()) return;
+        ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+        DWORD written = 0;
+        if (!line.empty()) ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        ::FlushFileBuffers(file.Get());
+    }
+    std::string m_path;
+};
 
 FetchFailure CauseOnly(FetchCause cause, const std::string& where = std::string()) {
     FetchFailure failure;
@@ -29,10 +69,12 @@ public:
     Run(const std::vector<RunItem>& items, FileSource& source, RunObserver& observer,
         const std::atomic<int>& cancel, const RunSettings& settings)
         : m_items(items), m_source(source), m_observer(observer), m_cancel(cancel), m_settings(settings),
-          m_states(items.size(), ItemState::Absent) {}
+          m_states(items.size(), ItemState::Absent), m_journal(settings.journalPath) {}
 
     RunSummary Go() {
+        const StayAwake awake;
         m_summary.ran = true;
+        m_summary.items.assign(m_items.size(), ItemEnd::NotRun);
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             const DownloadResult result = Download(m_items[i]);
             m_states[i] = StateAfter(result);
@@ -52,6 +94,7 @@ private:
     RunSummary Finish() {
         // A cancel answered at any time counts, as the window saw it.
         m_summary.cancelled = m_summary.cancelled || m_cancel != 0;
+        m_journal.Remove();
         m_observer.Finished(m_summary);
         return m_summary;
     }
@@ -70,7 +113,8 @@ private:
             return DownloadResult::NotTheFile;
         }
         const Resource resource = m_source.Installer(item.url);
-        const long size = m_source.Size(resource);
+        const unsigned long long length = m_source.Length(resource);
+        const long size = length > 0x7FFFFFFFULL ? 0x7FFFFFFFL : static_cast<long>(length);
         m_observer.FileSize(size);
         const VerifyRule verify = rule.pinned ? VerifyRule::Pinned(rule.digest) : VerifyRule();
         // A file already there of the size the source gives counts as
@@ -80,9 +124,22 @@ private:
             VerifyInPlace(m_source, resource, item.path, verify, false).Ok())
             return DownloadResult::AlreadyThere;
 
+        // What does not fit on the volume is not begun: nothing is written.
+        const long long part = LocalFileLength(item.path + ".part");
+        const unsigned long long kept =
+            part > 0 && static_cast<unsigned long long>(part) < length ? static_cast<unsigned long long>(part) : 0;
+        unsigned long long free = 0;
+        const std::string folder = item.path.substr(0, item.path.rfind('\\'));
+        if (length > 0 && FreeDiskBytes(folder, free) && length - kept > free) {
+            FetchFailure failure = CauseOnly(FetchCause::NoSpace, folder);
+            failure.expected = length;
+            failure.got = free;
+            TellCause(m_observer, failure);
+            return DownloadResult::Failed;
+        }
         TransferOptions options;
         options.resume = true;
-        options.knownSize = size > 0 ? static_cast<unsigned long long>(size) : 0;
+        options.knownSize = length;
         const auto progress = [this](unsigned long long total) { m_observer.Progress(total); };
         FetchedFile fetched = FetchVerified(m_source, resource, item.path, verify, progress, options);
         if (fetched.failure.cause == FetchCause::DigestMismatch && fetched.resumedFrom > 0) {
@@ -107,20 +164,22 @@ private:
                 m_observer.Log(kRunInstallCancelled);
                 break;
             }
-            if (InstallOne(item, m_states[static_cast<std::size_t>(i)], i + 1, count)) restartNeeded = true;
+            const ItemEnd end = InstallOne(item, m_states[static_cast<std::size_t>(i)], i + 1, count);
+            m_summary.items[static_cast<std::size_t>(i)] = end;
+            if (end == ItemEnd::Restart) restartNeeded = true;
             m_observer.Step();
         }
         if (restartNeeded) m_observer.Log(kRunRestartNeeded);
         m_summary.restart = restartNeeded;
     }
 
-    // One item of the install phase; true when its installer asked for a restart.
-    bool InstallOne(const RunItem& item, ItemState state, int n, int count) {
+    // One item of the install phase, and how its installer ended.
+    ItemEnd InstallOne(const RunItem& item, ItemState state, int n, int count) {
         if (state != ItemState::Present) {
             // Whatever lies at the path is not the update: never run it.
             m_observer.Log(NotInstalledText(state, n, count, item.title));
             ++m_summary.failed;
-            return false;
+            return ItemEnd::NotRun;
         }
         // The file is checked again right before it runs, through a handle
         // that keeps every writer out until the installer has been started:
@@ -136,7 +195,7 @@ private:
                 TellCause(m_observer, checked.failure);
                 m_observer.Log(VerifyFailedText(n, count, item.title));
                 ++m_summary.failed;
-                return false;
+                return ItemEnd::NotRun;
             }
             held = std::move(checked.held);
         }
@@ -163,12 +222,15 @@ private:
             control.giveUp = [this, cancelledBefore] { return !cancelledBefore && m_cancel != 0; };
             control.stillRunning = [this](int reports) { m_observer.Log(StillRunningText(5 * reports)); };
             control.reportInterval = m_settings.stillRunningInterval;
+            m_journal.Append(JournalStartLine(JournalStart{item.entry, item.attempt, item.path, item.title, item.url}));
             const RunResult result = RunAndWait(choice.commandLine, &held, &control);
             if (result.abandoned) {
+                m_journal.Append(JournalEndLine(item.entry, "abandoned"));
                 m_observer.Log(kRunInstallAbandoned);
                 ++m_summary.failed;
-                return false;
+                return ItemEnd::Abandoned;
             }
+            m_journal.Append(JournalEndLine(item.entry, std::to_string(result.exitCode)));
             if (!result.started) {
                 m_observer.Detail("    원인: " + Win32ErrorText(result.error) + "\r\n");
                 LogTextToViewer(Win32ErrorText(result.error) + " [" + choice.commandLine + "]");
@@ -179,7 +241,14 @@ private:
         held.Close();
         if (outcome == InstallOutcome::Failed || outcome == InstallOutcome::NotStarted) ++m_summary.failed;
         m_observer.Log(OutcomeText(outcome, exitCode));
-        return outcome == InstallOutcome::DoneRestart;
+        switch (outcome) {
+        case InstallOutcome::Done: return ItemEnd::Succeeded;
+        case InstallOutcome::DoneRestart: return ItemEnd::Restart;
+        case InstallOutcome::Failed:
+        case InstallOutcome::NotStarted: return ItemEnd::Failed;
+        case InstallOutcome::Declined: break;
+        }
+        return ItemEnd::NotRun;
     }
 
     const std::vector<RunItem>& m_items;
@@ -189,6 +258,7 @@ private:
     const RunSettings m_settings;
     std::vector<ItemState> m_states;
     RunSummary m_summary;
+    JournalFile m_journal;
 };
 
 }  // namespace

@@ -49,6 +49,8 @@ struct RunSettings {
     bool signedBuild = false;  // every installer must be pinned
     // How often the log says an installer still runs (milliseconds).
     unsigned long stillRunningInterval = 5UL * 60UL * 1000UL;
+    // The run journal (core/RunJournal.h); empty: none is kept.
+    std::string journalPath;
 };
 
 // The settings of this build: signed or not, the still-running interval;
@@ -58,6 +60,9 @@ RunSettings BuildRunSettings();
 // Runs `items` from `source`. `cancel` is set (non-zero) by whoever shows
 // the run; it is read between files and installers, and while an installer
 // is waited for (the wait is then given up, the installer left running).
+// While it runs, Windows is asked not to sleep. A download that would not
+// fit in the free space of its folder's volume fails before a byte is
+// written; an interrupted one is continued where it stopped.
 RunSummary RunUpdates(const std::vector<RunItem>& items, FileSource& source, RunObserver& observer,
                       const std::atomic<int>& cancel, const RunSettings& settings);
 

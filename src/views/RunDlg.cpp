@@ -81,6 +81,7 @@ unsigned CRunDlg::RunThread(void* param) {
     CRunDlg* self = static_cast<CRunDlg*>(param);
     RunSettings settings = BuildRunSettings();
     settings.debug = self->m_bDebug != 0;
+    settings.journalPath = self->m_strJournalPath;
     RunUpdates(self->m_items, *self->m_source, *self, self->m_bCancel, settings);
     return 0;
 }

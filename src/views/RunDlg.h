@@ -41,6 +41,8 @@ public:
     int m_bUnattended = 0;
     // Where the installers come from; without one, from their URLs.
     void SetSource(FileSource* source) { m_source = source; }
+    // The run journal the run keeps; none without one.
+    void SetJournal(const std::string& path) { m_strJournalPath = path; }
 
     // Once the run is over: how it went, and its log as the window showed
     // it with the cause of every failure added.
@@ -90,6 +92,7 @@ private:
     // The log as the window shows it, with the causes of failures.
     std::string m_strLogText;
     FileSource* m_source = nullptr;
+    std::string m_strJournalPath;
     std::unique_ptr<FileSource> m_ownSource;
     Worker m_workers;
 };
