@@ -1,5 +1,7 @@
-// Fuzzes the number readers with catalog, server and version-resource text:
-// no input may crash them, and each result stays in its range.
+// Fuzzes the number readers with catalog, server and version-resource text,
+// and the readers of the files runs leave in UPDATES (journal, install
+// history, restart chain state) and of a server's Content-Range: no input
+// may crash them, and each result stays in its range.
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +9,10 @@
 #include <string>
 
 #include "core/CatalogModel.h"
+#include "core/HttpRange.h"
+#include "core/InstallHistory.h"
+#include "core/RestartChain.h"
+#include "core/RunJournal.h"
 #include "core/Text.h"
 #include "core/VersionText.h"
 
@@ -24,5 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     IsVersionAtLeast(version, 6, 0, 2900, 0);
     NumberAfterLastComma(text);
     MajorFromDottedText(text);
+
+    for (const JournalStart& start : UnfinishedInstalls(text))
+        if (start.entry <= 0 || start.attempt <= 0) std::abort();
+    // The history written back reads as itself.
+    const InstallHistory history = InstallHistory::Parse(text);
+    if (InstallHistory::Parse(history.Text()).Text() != history.Text()) std::abort();
+    const int round = ParseChainState(text);
+    if (round < 0 || round > kRestartChainRounds) std::abort();
+    if (ContentRangeMatches(text, 0, 0)) std::abort();
+    ContentRangeMatches(text, 100, 1000);
     return 0;
 }

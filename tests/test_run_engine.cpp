@@ -167,4 +167,92 @@ TEST_F(RunEngineTest, ACancelStopsTheRunAfterTheFileAtHand) {
     EXPECT_EQ(recorder.events.back(), "finished");
 }
 
+// An installer of a whole number of 100 KB on the test server as `name`;
+// its bytes.
+std::string ServeInstaller(ProgramFolder& program, const std::string& fixture, const std::string& name,
+                           std::size_t size) {
+    std::string bytes = ReadBytes(FixtureFile(fixture));
+    bytes.resize(size, '\0');  // zeros after the program run with it
+    program.ServeBytes(name, bytes);
+    return bytes;
+}
+
+// The requests the test server logged for `path`, as "GET /path range=N-".
+std::vector<std::string> Gets(const std::string& path) {
+    std::vector<std::string> found;
+    for (const std::string& line : HttpRequests())
+        if (line.rfind("GET /" + path, 0) == 0) found.push_back(line);
+    return found;
+}
+
+// A download cut at 60 % goes on from there the next time: the server is
+// asked for the rest, sends well under the file twice over, the bar starts
+// where the part on disk ends, and the whole file is checked and run.
+TEST_F(RunEngineTest, AnInterruptedDownloadGoesOnWhereItStopped) {
+    program.keys = {"KB990404"};
+    const std::string bytes = ServeInstaller(program, "fake_cabinet.exe", "re_cut.exe", 1000000);
+    const std::size_t cut = 600000;
+    Add("끊긴 업데이트", HttpUrl("re_cut.exe?drop=600000"), "re_cut.exe", HexDigest(bytes));
+    Run();
+    ASSERT_EQ(FileSize(updates + "\\re_cut.exe.part"), static_cast<long long>(cut));
+    EXPECT_NE(recorder.Of("detail").at(0).find("600000 / 1000000"), std::string::npos);
+
+    items.clear();
+    recorder = Recorder();
+    Add("끊긴 업데이트", HttpUrl("re_cut.exe"), "re_cut.exe", HexDigest(bytes));
+    const RunSummary summary = Run();
+    EXPECT_EQ(summary.failed, 0);
+    EXPECT_EQ(Gets("re_cut.exe"),
+              (std::vector<std::string>{"GET /re_cut.exe?drop=600000", "GET /re_cut.exe range=600000-"}));
+    ASSERT_FALSE(recorder.progress.empty());
+    EXPECT_EQ(recorder.progress.front(), cut) << "the first progress carries the bytes kept";
+    EXPECT_EQ(recorder.progress.back(), bytes.size());
+    EXPECT_EQ(ReadBytes(updates + "\\re_cut.exe"), bytes);
+    EXPECT_FALSE(FileExists(updates + "\\re_cut.exe.part"));
+    EXPECT_EQ(record.Lines().size(), 1u);
+}
+
+// A server that answers a Range request with the whole file: it is taken
+// from byte zero, and still whole.
+TEST_F(RunEngineTest, AServerThatIgnoresRangesSendsTheWholeFileAgain) {
+    program.keys = {"KB990404"};
+    const std::string bytes = ServeInstaller(program, "fake_cabinet.exe", "re_norange.exe", 500000);
+    ASSERT_TRUE(WriteBytes(updates + "\\re_norange.exe.part", bytes.substr(0, 300000)));
+    Add("범위 없음", HttpUrl("re_norange.exe?norange=1"), "re_norange.exe", HexDigest(bytes));
+    EXPECT_EQ(Run().failed, 0);
+    EXPECT_EQ(Gets("re_norange.exe"), std::vector<std::string>{"GET /re_norange.exe?norange=1 range=300000-"});
+    EXPECT_LT(recorder.progress.front(), 300000u) << "counted from zero";
+    EXPECT_EQ(ReadBytes(updates + "\\re_norange.exe"), bytes);
+}
+
+// A part left with other bytes than the file's: continued, the whole fails
+// its pin, so it is fetched once more from byte zero; the spliced file is
+// never run.
+TEST_F(RunEngineTest, APartWithWrongBytesIsFetchedAgainAndNeverRun) {
+    program.keys = {"KB990404"};
+    const std::string bytes = ServeInstaller(program, "fake_cabinet.exe", "re_spoilt.exe", 500000);
+    ASSERT_TRUE(WriteBytes(updates + "\\re_spoilt.exe.part", std::string(300000, 'x')));
+    Add("섞인 파일", HttpUrl("re_spoilt.exe"), "re_spoilt.exe", HexDigest(bytes));
+    EXPECT_EQ(Run().failed, 0);
+    EXPECT_EQ(Gets("re_spoilt.exe"),
+              (std::vector<std::string>{"GET /re_spoilt.exe range=300000-", "GET /re_spoilt.exe"}));
+    EXPECT_NE(recorder.Of("detail").at(0).find("SHA-256"), std::string::npos);
+    EXPECT_EQ(ReadBytes(updates + "\\re_spoilt.exe"), bytes);
+    EXPECT_EQ(record.Lines().size(), 1u);
+}
+
+// A file larger than the free space of its volume is not begun: nothing is
+// asked for but its size, nothing is written.
+TEST_F(RunEngineTest, AFileLargerThanTheFreeSpaceIsNotBegun) {
+    program.ServeBytes("re_huge.exe", std::string(1024, 'h'));
+    Add("너무 큰 파일", HttpUrl("re_huge.exe?length=1000000000000000"), "re_huge.exe");
+    EXPECT_EQ(Run().failed, 1);
+    const std::vector<std::string> details = recorder.Of("detail");
+    ASSERT_EQ(details.size(), 1u);
+    EXPECT_NE(details[0].find("디스크 공간이 부족합니다 (파일 1000000000000000 바이트"), std::string::npos) << details[0];
+    EXPECT_TRUE(Gets("re_huge.exe").empty());
+    EXPECT_FALSE(FileExists(updates + "\\re_huge.exe.part"));
+    EXPECT_FALSE(FileExists(updates + "\\re_huge.exe"));
+}
+
 }  // namespace

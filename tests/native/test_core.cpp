@@ -100,7 +100,7 @@ TEST(RunLog, ExitCodesOfAnUnattendedRun) {
         {"failed", false, 1, true, false, kExitFailed},     {"cancelled", false, 0, true, true, kExitFailed},
         {"no_catalog", true, 1, true, false, kExitNoCatalog}};
     for (const auto& c : cases)
-        EXPECT_EQ(RunExitCode(c.noCatalog, RunSummary{true, c.failed, c.restart, c.cancelled}), c.code) << c.name;
+        EXPECT_EQ(RunExitCode(c.noCatalog, RunSummary{true, c.failed, c.restart, c.cancelled, {}}), c.code) << c.name;
 }
 
 // Entries of a given size, each starting with its header line.
