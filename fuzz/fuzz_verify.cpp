@@ -1,12 +1,15 @@
 // Fuzzes the RSA signature check with arbitrary signatures and data against
 // a fixed 2048-bit key whose private half was thrown away once the seeds in
 // fuzz/corpus/verify were made: whatever the fuzzer writes must never crash
-// the check and never be accepted. The data's SHA-256 fed in pieces must
-// also equal its SHA-256 in one piece.
+// the check, and nothing may be accepted but the two digests the seeds'
+// real signatures are of (the fuzzer may well put a seed's data and
+// signature back together: that is a true signature, not a forgery). The
+// data's SHA-256 fed in pieces must also equal its SHA-256 in one piece.
 //
 // Input: two bytes (big-endian) give the signature's length, that many
 // bytes (or what is left) are the signature, the rest is the signed data.
 #include <algorithm>
+#include <iterator>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,6 +39,18 @@ const unsigned char kModulus[] = {
 };
 const unsigned char kExponent[] = {0x01, 0x00, 0x01};
 
+// The SHA-256 digests the private key signed for the seeds.
+const Sha256Digest kSigned[] = {
+    {0x0b, 0x71, 0xaa, 0xe7, 0x07, 0xde, 0x59, 0x4a, 0x9b, 0xa5, 0xde, 0x43, 0x12, 0xac, 0x91, 0x78,
+     0x1e, 0x5e, 0xed, 0x43, 0xf7, 0xed, 0x5b, 0xa1, 0x57, 0x29, 0x45, 0x1e, 0x99, 0xd3, 0x91, 0xcb},
+    {0xb4, 0x1c, 0x2e, 0x0e, 0xe0, 0xc2, 0x50, 0xd8, 0xff, 0x19, 0x99, 0xcf, 0x07, 0x0c, 0xdb, 0x98,
+     0x97, 0x43, 0xb1, 0x1c, 0xbf, 0x96, 0xc8, 0xc3, 0x53, 0x30, 0xfc, 0x99, 0xef, 0x02, 0xa1, 0x58},
+};
+
+bool SignedForTheSeeds(const Sha256Digest& digest) {
+    return std::find(std::begin(kSigned), std::end(kSigned), digest) != std::end(kSigned);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,17 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     key.modulusSize = sizeof kModulus;
     key.exponent = kExponent;
     key.exponentSize = sizeof kExponent;
-    if (RsaSignatureVerifiesBytes(body, bodySize, signature, signatureSize, key)) std::abort();
+    Sha256Digest whole{}, pieces{};
+    if (!Sha256Of(body, bodySize, whole)) std::abort();
+    if (RsaSignatureVerifiesBytes(body, bodySize, signature, signatureSize, key) && !SignedForTheSeeds(whole))
+        std::abort();
     // The data's first 32 bytes taken as the digest itself.
     if (bodySize >= 32) {
         Sha256Digest digest;
         std::memcpy(digest.data(), body, digest.size());
-        if (RsaSignatureVerifies(digest, signature, signatureSize, key)) std::abort();
+        if (RsaSignatureVerifies(digest, signature, signatureSize, key) && !SignedForTheSeeds(digest)) std::abort();
     }
 
     // Pieces of 1 to 256 bytes, their sizes taken from the signature bytes.
-    Sha256Digest whole{}, pieces{};
-    if (!Sha256Of(body, bodySize, whole)) std::abort();
     Sha256 hash;
     for (std::size_t at = 0, next = 0; at < bodySize; ++next) {
         const std::size_t piece = std::min<std::size_t>(
