@@ -1,6 +1,8 @@
 // The key journal's text (see KeyJournal.h).
 #include "core/KeyJournal.h"
 
+#include <algorithm>
+
 #include "core/RunLog.h"
 
 namespace {
@@ -114,6 +116,9 @@ std::string KeyJournalKeyName(const KeyJournalEntry& entry) { return entry.root 
 
 std::string KeyRestoreLogEntry(const std::string& header, const std::vector<std::string>& restoredKeys) {
     std::vector<std::string> lines;
-    for (const std::string& key : restoredKeys) lines.push_back(kKeyRestored + key);
+    for (const std::string& key : restoredKeys) {
+        const std::string line = kKeyRestored + key;
+        if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(line);
+    }
     return RunLogEntry(header, std::string(), lines, kExitDone);
 }

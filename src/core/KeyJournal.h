@@ -74,5 +74,6 @@ std::string KeyJournalKeyName(const KeyJournalEntry& entry);
 
 // The run log entry written at a start that gave keys back: `header` (made by
 // RunLogHeader), one line per key named in `restoredKeys`, in the order they
-// were given back, and the outcome line of exit code 0.
+// were given back (a key recorded twice, by two key objects, is named once),
+// and the outcome line of exit code 0.
 std::string KeyRestoreLogEntry(const std::string& header, const std::vector<std::string>& restoredKeys);
