@@ -103,11 +103,13 @@ TEST(KeyJournal, ARestoreRemovesItsOwnRecord) {
     EXPECT_EQ(entries, (std::vector<KeyJournalEntry>{Entry("SOFTWARE\\A"), other}));
 }
 
+// Each key once, though two key objects recorded it.
 TEST(KeyJournal, TheLogNamesEveryKeyGivenBack) {
     const std::string header = "==== 2024-05-06 07:08:09 | Quellfix 2.000 | PC1 | Windows XP ====";
     const KeyJournalEntry deep = Entry("SOFTWARE\\Microsoft\\" + kUpdateRecord);
     EXPECT_EQ(KeyJournalKeyName(deep), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\" + kUpdateRecord);
-    EXPECT_EQ(KeyRestoreLogEntry(header, {KeyJournalKeyName(deep), "HKEY_LOCAL_MACHINE\\SOFTWARE"}),
+    EXPECT_EQ(KeyRestoreLogEntry(header, {KeyJournalKeyName(deep), "HKEY_LOCAL_MACHINE\\SOFTWARE",
+                                          KeyJournalKeyName(deep), "HKEY_LOCAL_MACHINE\\SOFTWARE"}),
               header + "\r\n"
                        "레지스트리 키의 접근 권한을 되돌렸습니다: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\" +
                   kUpdateRecord + "\r\n"
