@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include "core/KeyJournal.h"
+#include "registry/KeyJournalFile.h"
 #include "registry/RegistryKey.h"
 #include "support/InventorySupport.h"
 #include "support/TestSupport.h"
+#include "support/WindowDriving.h"
 
 using namespace testing_support;
 
@@ -28,6 +31,39 @@ Strings Securities(const Strings& paths) {
     for (const std::string& path : paths) securities.push_back(KeySecurity(HKEY_LOCAL_MACHINE, path));
     return securities;
 }
+
+std::string ThisComputer() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    return ::GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+// Sets the key journal file for a scope; the suite's other tests run without one.
+struct JournalFile {
+    explicit JournalFile(std::string where) : path(std::move(where)) { SetKeyRepairJournal(path); }
+    ~JournalFile() { SetKeyRepairJournal(""); }
+    std::vector<KeyJournalEntry> Entries() const { return ParseKeyJournal(ReadBytes(path)); }
+    const std::string path;
+};
+
+// Puts the DACLs of `paths` back as they were when it was made, should a
+// test fail with a repair in force (HKLM\Software among them).
+struct DaclGuard {
+    explicit DaclGuard(Strings keys) : paths(std::move(keys)), before(Securities(paths)) {}
+    ~DaclGuard() {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            CRegKeyGuard key;
+            if (!before[i].empty() && KeySecurity(HKEY_LOCAL_MACHINE, paths[i]) != before[i] &&
+                ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, paths[i].c_str(), 0, WRITE_DAC, key.Receive()) == ERROR_SUCCESS)
+                ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, &before[i][0]);
+        }
+    }
+    const Strings paths;
+    Strings before;
+};
+
+// The repair's own DACL, as a test sets it.
+const char kRepairSddl[] = "D:(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)";
 
 class RegistryTest : public ::testing::Test {
 protected:
@@ -99,6 +135,167 @@ TEST_F(RegistryTest, RepairedOrNotTheKeyIsReadAndEveryDaclOnItsPathPutBack) {
         }
         EXPECT_EQ(Securities(prefixes), before) << c.path;
     }
+}
+
+// Every DACL the repair replaces is in the journal file, as it was, while the
+// key is open; each Close takes its own records out, and the file goes with
+// the last. The folder is made for it.
+TEST_F(RegistryTest, TheJournalFileHoldsEveryChangedDaclWhileItIsInForce) {
+    ScopedTempDir dir("qfkeys");
+    JournalFile journal(dir.File("UPDATES\\quellfix.keys"));
+    const std::string first = PlantLocked("Journal\\업데이트 기록"), second = PlantLocked("Journal\\Other");
+    const Strings firstPath = Prefixes(first), secondPath = Prefixes(second);
+    DaclGuard guard(firstPath);
+    const Strings before = Securities(firstPath);
+    auto records = [&](const Strings& paths, const Strings& securities) {
+        std::vector<KeyJournalEntry> entries;
+        for (size_t i = 0; i < paths.size(); ++i)
+            entries.push_back({ThisComputer(), "HKEY_LOCAL_MACHINE", paths[i], securities[i]});
+        return entries;
+    };
+    {
+        CRegistryKey outer;
+        ASSERT_TRUE(outer.Open(HKEY_LOCAL_MACHINE, first, FALSE, FALSE));
+        const std::vector<KeyJournalEntry> outerRecords = records(firstPath, before);
+        EXPECT_EQ(journal.Entries(), outerRecords);
+        {
+            // Its upper keys hold the repair's DACL now, and are recorded so.
+            const Strings opened = Securities(secondPath);
+            CRegistryKey inner;
+            ASSERT_TRUE(inner.Open(HKEY_LOCAL_MACHINE, second, FALSE, FALSE));
+            std::vector<KeyJournalEntry> both = outerRecords;
+            for (const KeyJournalEntry& entry : records(secondPath, opened)) both.push_back(entry);
+            EXPECT_EQ(journal.Entries(), both);
+        }
+        EXPECT_EQ(journal.Entries(), outerRecords);
+        EXPECT_FALSE(FileExists(journal.path + ".new"));
+    }
+    EXPECT_FALSE(FileExists(journal.path));
+    EXPECT_EQ(Securities(firstPath), before);
+}
+
+// A repair whose record cannot be written changes nothing: a folder that
+// cannot be made, a journal that cannot be read (a folder in its place).
+TEST_F(RegistryTest, NoRecordNoChange) {
+    ScopedTempDir dir("qfkeys");
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("quellfix.keys").c_str(), nullptr));
+    const std::string locked = PlantLocked("Unrecorded");
+    const Strings path = Prefixes(locked);
+    DaclGuard guard(path);
+    for (const std::string& file : {dir.File("no\\such\\quellfix.keys"), dir.File("quellfix.keys")}) {
+        JournalFile journal(file);
+        CRegistryKey key;
+        EXPECT_FALSE(key.Open(HKEY_LOCAL_MACHINE, locked, FALSE, FALSE)) << file;
+        EXPECT_EQ(key.SavedSecurityCount(), 0u) << file;
+        EXPECT_EQ(Securities(path), guard.before) << file;
+    }
+    EXPECT_FALSE(FileExists(dir.File("no")));
+}
+
+// At start only a key still holding the repair's DACL gets its recorded
+// DACL back; other computers' records stay, the rest is dropped unused.
+TEST_F(RegistryTest, TheStartGivesBackOnlyWhatARepairLeftOnThisComputer) {
+    ScopedTempDir dir("qfkeys");
+    JournalFile journal(dir.File("quellfix.keys"));
+    struct Key { const char* name; const char* sddl; const char* recorded; const char* after; } keys[] = {
+        {"Left", kRepairSddl, "D:(A;;KR;;;WD)", "D:(A;;KR;;;WD)"},         // given back
+        {"Undone", "D:(A;;KA;;;WD)", "D:(A;;RC;;;WD)", "D:(A;;KA;;;WD)"},  // no longer the repair's
+        {"Invalid", kRepairSddl, nullptr, kRepairSddl},                     // a descriptor that is none
+        {"Elsewhere", kRepairSddl, "D:(A;;RC;;;WD)", kRepairSddl},         // another computer's
+    };
+    std::vector<KeyJournalEntry> entries;
+    Strings expected;
+    for (const Key& k : keys) {
+        const std::string path = Child("Start\\") + k.name;
+        ASSERT_TRUE(PlantKey(HKEY_LOCAL_MACHINE, path));
+        ASSERT_TRUE(SetKeySddl(HKEY_LOCAL_MACHINE, path, k.after, DACL_SECURITY_INFORMATION, WRITE_DAC));
+        expected.push_back(KeySecurity(HKEY_LOCAL_MACHINE, path));
+        if (k.recorded) {
+            ASSERT_TRUE(SetKeySddl(HKEY_LOCAL_MACHINE, path, k.recorded, DACL_SECURITY_INFORMATION, WRITE_DAC));
+        }
+        const std::string recorded = k.recorded ? KeySecurity(HKEY_LOCAL_MACHINE, path) : std::string(20, '\0');
+        ASSERT_TRUE(SetKeySddl(HKEY_LOCAL_MACHINE, path, k.sddl, DACL_SECURITY_INFORMATION, WRITE_DAC));
+        entries.push_back({std::string(k.name) == "Elsewhere" ? "OTHER-PC" : ThisComputer(), "HKEY_LOCAL_MACHINE",
+                           path, recorded});
+    }
+    entries.push_back({ThisComputer(), "HKEY_LOCAL_MACHINE", Child("Start\\Gone"), expected[0]});
+    const std::string damaged = "PC\tHKEY_LOCAL_MACHINE\t01XY\tSoftware\r\n";
+    ASSERT_TRUE(WriteBytes(journal.path, FormatKeyJournal(entries) + damaged));
+
+    Strings restored;
+    EXPECT_EQ(RestoreJournaledKeys(restored), 1);
+    EXPECT_EQ(restored, Strings{"HKEY_LOCAL_MACHINE\\" + Child("Start\\Left")});
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(KeySecurity(HKEY_LOCAL_MACHINE, entries[i].path), expected[i]) << keys[i].name;
+    EXPECT_EQ(ReadBytes(journal.path), FormatKeyJournal({entries[3]}));
+
+    // Nothing of this computer's left: nothing given back, the file stays.
+    restored.clear();
+    EXPECT_EQ(RestoreJournaledKeys(restored), 0);
+    EXPECT_TRUE(restored.empty());
+    EXPECT_EQ(ReadBytes(journal.path), FormatKeyJournal({entries[3]}));
+    // Only damaged lines: the file goes.
+    ASSERT_TRUE(WriteBytes(journal.path, damaged + "PC\tHKEY_LOCAL_MACHINE\t0102"));
+    EXPECT_EQ(RestoreJournaledKeys(restored), 0);
+    EXPECT_FALSE(FileExists(journal.path));
+}
+
+// A process dies with two keys open up (the second recording upper keys the
+// first had opened up). A second copy of the program from the same folder
+// leaves all as it is; the next start of the program gives every DACL back
+// byte for byte, deletes the journal and names each key in the run log.
+TEST_F(RegistryTest, ACrashedRepairIsUndoneAtTheNextStartOfTheProgram) {
+    const std::string locked = PlantLocked("Crash\\잠긴 키"), foreign = PlantForeign("Crash\\Foreign");
+    Strings paths = Prefixes(locked);
+    paths.push_back(foreign);
+    DaclGuard guard(paths);
+    ScopedTempDir dir("qf crash ");
+    const std::string exe = dir.File("Quellfix.exe"), journal = dir.File("UPDATES\\quellfix.keys");
+    ASSERT_TRUE(::CopyFileA((BinaryDir() + "\\Quellfix.exe").c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(dir.File("quellfix.ini"), CatalogText("", 0)));
+    auto askedToQuit = [&](DWORD pid) {
+        return WaitFor([&] { return FindMessageBox(MainWindowCaption(), pid).hwnd != nullptr; }, 300000);
+    };
+
+    // The first copy runs (nothing to give back yet) while the other process dies.
+    TestProcess running("Quellfix.exe debug", dir.Path(), exe);
+    ASSERT_TRUE(askedToQuit(running.Pid()));
+    EXPECT_EQ(RunInventoryProbe("winxp", "repair-and-die \"" + journal + "\" \"" + locked + "\" \"" + foreign + "\""),
+              (Strings{"1 5", "1 4"}));
+    const std::string left = ReadBytes(journal);
+    EXPECT_EQ(ParseKeyJournal(left).size(), 9u);
+    for (size_t i = 0; i + 1 < paths.size(); ++i)
+        EXPECT_NE(KeySecurity(HKEY_LOCAL_MACHINE, paths[i]), guard.before[i]) << paths[i] << " was not opened up";
+
+    TestProcess second("Quellfix.exe debug", dir.Path(), exe);
+    EXPECT_TRUE(second.WaitExit(60000));
+    EXPECT_EQ(ReadBytes(journal), left) << "a second copy touched the journal";
+    EXPECT_NE(KeySecurity(HKEY_LOCAL_MACHINE, locked), guard.before[paths.size() - 2]);
+    {
+        BoxSequence quit(MainWindowCaption(), {IDYES}, 30000, running.Pid());
+        EXPECT_EQ(quit.Wait().size(), 1u);
+    }
+    EXPECT_TRUE(running.WaitExit(30000));
+
+    TestProcess next("Quellfix.exe debug", dir.Path(), exe);
+    ASSERT_TRUE(askedToQuit(next.Pid()));
+    EXPECT_EQ(Securities(paths), guard.before);
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_FALSE(FileExists(journal + ".new"));
+    const std::string log = ReadBytes(dir.File("UPDATES\\quellfix.log"));
+    EXPECT_EQ(log.rfind("==== ", 0), 0u) << log;
+    for (size_t i = 0; i + 1 < paths.size(); ++i) {
+        const std::string line = "레지스트리 키의 접근 권한을 되돌렸습니다: HKEY_LOCAL_MACHINE\\" + paths[i] + "\r\n";
+        const size_t at = log.find(line);
+        EXPECT_NE(at, std::string::npos) << line << log;
+        EXPECT_EQ(log.find(line, at + 1), std::string::npos) << "named twice: " << line;
+    }
+    EXPECT_EQ(log.find("Foreign"), std::string::npos) << "the key the repair could not change";
+    const std::string outcome = "실행 결과: 완료 (0)\r\n\r\n";
+    EXPECT_EQ(log.size() - outcome.size(), log.rfind(outcome)) << log;
+    BoxSequence quit(MainWindowCaption(), {IDYES}, 30000, next.Pid());
+    EXPECT_EQ(quit.Wait().size(), 1u);
+    EXPECT_TRUE(next.WaitExit(30000));
 }
 
 TEST_F(RegistryTest, Windows98HasNoAccessRightsToRepair) {

@@ -6,9 +6,33 @@
 
 #include "app/Globals.h"
 #include "app/MainDlg.h"
+#include "app/RunLogFile.h"
+#include "app/SelfUpdate.h"
 #include "app/SingleInstance.h"
+#include "core/KeyJournal.h"
 #include "core/RunLog.h"
+#include "inventory/OsFacts.h"
+#include "registry/KeyJournalFile.h"
 #include "ui/MessageBox.h"
+
+namespace {
+
+// Key permission repairs of this run are recorded beside the program; the
+// DACLs a run that died left changed are given back now, before any key is
+// opened, and named in the run log.
+void RestoreKeysLeftChanged() {
+    if (g_strProgramDir.empty()) return;
+    SetKeyRepairJournal(g_strProgramDir + "\\UPDATES\\quellfix.keys");
+    std::vector<std::string> restored;
+    if (RestoreJournaledKeys(restored) == 0) return;
+    char osName[1024] = {};
+    int osCode = 0, osBits = 0, servicePack = 0;
+    IdentifyOperatingSystem(osName, osCode, osBits, servicePack);
+    const std::string header = RunLogHeader(CurrentLocalTime(), kProgramVersion, ComputerName(), osName);
+    AppendRunLogEntry(RunLogPath(g_strProgramDir), KeyRestoreLogEntry(header, restored));
+}
+
+}  // namespace
 
 BOOL CInstallerApp::InitInstance() {
     // COM for the GUI thread, then OLE for hosting ActiveX controls (the
@@ -37,6 +61,7 @@ BOOL CInstallerApp::InitInstance() {
         if (g_bAuto) m_nExitCode = kExitNoCatalog;
         return FALSE;
     }
+    RestoreKeysLeftChanged();
 
     {
         CMainDlg dlg;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "registry/KeyJournalFile.h"
 #include "registry/RegistryKey.h"
 #include "win/SystemLibrary.h"
 
@@ -33,6 +34,15 @@ const std::vector<AccountAccess>& RepairAccounts() {
 // The repair reads each key's DACL before replacing it, so besides the rights
 // to change the DACL and owner it needs the right to read the security.
 constexpr REGSAM kRepairAccess = READ_CONTROL | WRITE_DAC | WRITE_OWNER;
+
+// The descriptor a key gave, in a block of exactly its size: the journal
+// file's record of it is matched byte for byte when it is restored.
+HeapBlock ExactCopy(HeapBlock block, DWORD size) {
+    if (size >= block.Size()) return block;
+    HeapBlock exact(size);
+    if (exact) std::memcpy(exact.Data(), block.Data(), size);
+    return exact;
+}
 
 }  // namespace
 
@@ -119,6 +129,11 @@ int GrantKeyPathAccess(HKEY root, std::string keyPath, BOOL walkEveryPrefix,
             HeapBlock previous(size);
             if (previous && ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, previous.Data(),
                                                 &size) == ERROR_SUCCESS) {
+                previous = ExactCopy(std::move(previous), size);
+                // No change without its record on the disk first: a key the
+                // journal file cannot hold is left as it is.
+                if (!previous || !JournalKeyChange(root, current, previous.Data(), previous.Size()))
+                    return stopped();
                 changedRoots.push_back(root);
                 changedPaths.push_back(current);
                 savedSecurity.push_back(std::move(previous));
@@ -141,9 +156,16 @@ int RestoreKeySecurity(std::vector<HKEY>& changedRoots, std::vector<std::string>
     if (savedSecurity.size() < count) count = savedSecurity.size();
     for (size_t i = count; i-- > 0;) {
         CRegKeyGuard key;
-        if (::RegOpenKeyExA(changedRoots[i], changedPaths[i].c_str(), 0, WRITE_DAC, key.Receive()) ==
-            ERROR_SUCCESS) {
-            ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, savedSecurity[i].Data());
+        const LONG opened =
+            ::RegOpenKeyExA(changedRoots[i], changedPaths[i].c_str(), 0, WRITE_DAC, key.Receive());
+        // The record stays in the journal file unless the DACL is back or
+        // there is no key to give it back to; the next start tries again.
+        if (opened == ERROR_FILE_NOT_FOUND ||
+            (opened == ERROR_SUCCESS &&
+             ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, savedSecurity[i].Data()) ==
+                 ERROR_SUCCESS)) {
+            JournalKeyRestored(key.Get(), changedRoots[i], changedPaths[i], savedSecurity[i].Data(),
+                               savedSecurity[i].Size());
         }
         savedSecurity[i] = HeapBlock();
     }
@@ -151,4 +173,39 @@ int RestoreKeySecurity(std::vector<HKEY>& changedRoots, std::vector<std::string>
     changedPaths.clear();
     savedSecurity.clear();
     return 1;
+}
+
+BOOL HoldsRepairDacl(HKEY key) {
+    DWORD size = 0;
+    ::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+    if (size == 0) return FALSE;
+    HeapBlock descriptor(size);
+    if (!descriptor || ::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.Data(), &size) !=
+                           ERROR_SUCCESS) {
+        return FALSE;
+    }
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!::GetSecurityDescriptorDacl(descriptor.Data(), &present, &dacl, &defaulted) || !present ||
+        !dacl || dacl->AceCount == 0) {
+        return FALSE;
+    }
+    const std::vector<AccountAccess>& accounts = RepairAccounts();
+    std::vector<LocalBlock> sids(accounts.size());
+    for (size_t i = 0; i < accounts.size(); ++i)
+        if (!GetAccountSid(accounts[i].account, sids[i])) return FALSE;
+    // Windows may store an inheritable entry as two (one for the key, one
+    // inherited only), so what is compared is whom the entries allow, not
+    // their bytes.
+    for (WORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, i, &ace) || !ace) return FALSE;
+        if (static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) return FALSE;
+        PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
+        bool known = false;
+        for (const LocalBlock& allowed : sids) known = known || ::EqualSid(sid, allowed.Get());
+        if (!known) return FALSE;
+    }
+    return TRUE;
 }

@@ -6,7 +6,10 @@
 //
 // While a repair is in force the changed DACLs apply to every process on the
 // computer, so the journal belongs to an object whose Close or destruction
-// always restores it (CRegistryKey).
+// always restores it (CRegistryKey). A process that dies first cannot, so
+// each record is also kept in the journal file (KeyJournalFile.h), when the
+// program has set one, before the key is changed, and leaves it when the
+// key is given back.
 #pragma once
 #include <windows.h>
 
@@ -59,9 +62,11 @@ enum KeyRepairResult {
 
 // Replaces the DACL of `keyPath` under `root` -- and, with walkEveryPrefix,
 // first of every key above it, top-most first -- by full control for SYSTEM
-// and Administrators. For each key whose DACL it could read, appends the
-// root, the key's path and its previous DACL to the three journal arrays
-// before changing it, so a key whose change then fails is still restored.
+// and Administrators. For each key whose DACL it could read, records the
+// previous DACL in the journal file (when one is set; a record that cannot
+// be made stops the repair there, that key unchanged) and appends the root,
+// the key's path and its previous DACL to the three journal arrays before
+// changing it, so a key whose change then fails is still restored.
 // Returns a KeyRepairResult.
 int GrantKeyPathAccess(HKEY root, std::string keyPath, BOOL walkEveryPrefix,
                        std::vector<HKEY>& changedRoots, std::vector<std::string>& changedPaths,
@@ -69,6 +74,12 @@ int GrantKeyPathAccess(HKEY root, std::string keyPath, BOOL walkEveryPrefix,
 
 // Writes every journal entry back, last first, releases the saved blocks
 // and empties the three arrays. A key that cannot be opened any more keeps
-// its new DACL. Always 1.
+// its new DACL (and its record in the journal file, unless the key is gone).
+// Always 1.
 int RestoreKeySecurity(std::vector<HKEY>& changedRoots, std::vector<std::string>& changedPaths,
                        std::vector<HeapBlock>& savedSecurity);
+
+// True when every entry of the key's DACL (open with READ_CONTROL) allows
+// SYSTEM or Administrators, as the repair's DACL does: the state a repair
+// leaves a key in. False for any other DACL, none, or one that cannot be read.
+BOOL HoldsRepairDacl(HKEY key);

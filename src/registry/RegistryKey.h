@@ -5,11 +5,14 @@
 // A key that exists but refuses full access is opened all the same on the NT
 // family: the object first opens up the DACLs along its path (KeyRepair.h),
 // keeps a journal of what it changed and writes it back when it is closed
-// or destroyed. When even the repaired key refuses full access (a key owned
-// by another account that administrators may only read), it is opened for
-// reading, which serves every read and enumeration this program makes.
+// or destroyed; with a journal file set (KeyJournalFile.h) every change is
+// also on the disk while it is in force, for the next start to undo should
+// the process die first. When even the repaired key refuses full access (a
+// key owned by another account that administrators may only read), it is
+// opened for reading, which serves every read and enumeration this program
+// makes.
 //
-// Layer: registry/ uses Win32 only: nothing else of the program.
+// Layer: registry/ uses win/ and core/ only: nothing else of the program.
 #pragma once
 #include <windows.h>
 
