@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 build=${QUELLFIX_TEST_BUILD:-$root/build-tests}
-all=(inventory startup download remote_size memory)
+all=(inventory startup download remote_size memory resume)
 one=${1:-}
 if [ -n "$one" ]; then names=("$one"); shift; else names=("${all[@]}"); fi
 

@@ -1,17 +1,10 @@
-// The catalog checker reads catalogs with a portable reader (core/IniText);
-// the program reads them with GetPrivateProfileStringA. The checker is only
-// worth its findings while both answer alike, so here every lookup the
-// program makes (each key of the program's table, in its section, with its
-// missing value, the further probes REGKEY2..., and retrieval's "ERROR") is
-// made both ways over generated catalogs, at both buffer sizes the
-// program's readers pass.
-//
-// Two constructs are left out of the generated files, because Wine's reader
-// is known to answer them otherwise than Windows: a section header without
-// its ']' (Wine does not take it for a header; the checker reports every
-// such header as `section-header`), and a quoted value exactly as long as
-// the buffer minus one (Wine drops its last character as well as the
-// quotes). The portable reader's own table pins both.
+// The checker reads catalogs with its portable reader (core/IniText), the
+// program with GetPrivateProfileStringA: every lookup the program makes, at
+// both of its buffer sizes, must get the same answer from both over
+// generated catalogs. Left out of them: a section header without its ']'
+// and a quoted value exactly as long as the buffer minus one, which Wine's
+// reader is known to answer otherwise than Windows (the checker reports the
+// first as `section-header`; the portable reader's own table pins both).
 #include <gtest/gtest.h>
 
 #include <random>

@@ -42,7 +42,6 @@ std::string ThisComputer() {
 struct JournalFile {
     explicit JournalFile(std::string where) : path(std::move(where)) { SetKeyRepairJournal(path); }
     ~JournalFile() { SetKeyRepairJournal(""); }
-    std::vector<KeyJournalEntry> Entries() const { return ParseKeyJournal(ReadBytes(path)); }
     const std::string path;
 };
 
@@ -135,43 +134,6 @@ TEST_F(RegistryTest, RepairedOrNotTheKeyIsReadAndEveryDaclOnItsPathPutBack) {
         }
         EXPECT_EQ(Securities(prefixes), before) << c.path;
     }
-}
-
-// Every DACL the repair replaces is in the journal file, as it was, while the
-// key is open; each Close takes its own records out, and the file goes with
-// the last. The folder is made for it.
-TEST_F(RegistryTest, TheJournalFileHoldsEveryChangedDaclWhileItIsInForce) {
-    ScopedTempDir dir("qfkeys");
-    JournalFile journal(dir.File("UPDATES\\quellfix.keys"));
-    const std::string first = PlantLocked("Journal\\업데이트 기록"), second = PlantLocked("Journal\\Other");
-    const Strings firstPath = Prefixes(first), secondPath = Prefixes(second);
-    DaclGuard guard(firstPath);
-    const Strings before = Securities(firstPath);
-    auto records = [&](const Strings& paths, const Strings& securities) {
-        std::vector<KeyJournalEntry> entries;
-        for (size_t i = 0; i < paths.size(); ++i)
-            entries.push_back({ThisComputer(), "HKEY_LOCAL_MACHINE", paths[i], securities[i]});
-        return entries;
-    };
-    {
-        CRegistryKey outer;
-        ASSERT_TRUE(outer.Open(HKEY_LOCAL_MACHINE, first, FALSE, FALSE));
-        const std::vector<KeyJournalEntry> outerRecords = records(firstPath, before);
-        EXPECT_EQ(journal.Entries(), outerRecords);
-        {
-            // Its upper keys hold the repair's DACL now, and are recorded so.
-            const Strings opened = Securities(secondPath);
-            CRegistryKey inner;
-            ASSERT_TRUE(inner.Open(HKEY_LOCAL_MACHINE, second, FALSE, FALSE));
-            std::vector<KeyJournalEntry> both = outerRecords;
-            for (const KeyJournalEntry& entry : records(secondPath, opened)) both.push_back(entry);
-            EXPECT_EQ(journal.Entries(), both);
-        }
-        EXPECT_EQ(journal.Entries(), outerRecords);
-        EXPECT_FALSE(FileExists(journal.path + ".new"));
-    }
-    EXPECT_FALSE(FileExists(journal.path));
-    EXPECT_EQ(Securities(firstPath), before);
 }
 
 // A repair whose record cannot be written changes nothing: a folder that

@@ -9,7 +9,6 @@
 #include <commctrl.h>
 
 #include "catalog/Retrieval.h"
-#include "core/Crypto.h"
 #include "core/UpdateFiles.h"
 #include "inventory/Detection.h"
 #include "support/RunFixtures.h"
@@ -18,14 +17,6 @@
 using namespace testing_support;
 
 namespace {
-
-std::string HexDigest(const std::string& bytes) {
-    Sha256Digest digest{};
-    Sha256Of(bytes.data(), bytes.size(), digest);
-    std::string hex;
-    for (unsigned char b : digest) hex += std::string(1, "0123456789abcdef"[b >> 4]) + "0123456789abcdef"[b & 15];
-    return hex;
-}
 
 // A program folder with the real program and a repository beside it.
 class Repository : public ::testing::Test {
@@ -40,11 +31,6 @@ protected:
         const std::string path = repo + "\\" + RepositoryPathOfUrl(url);
         ::CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
         ASSERT_TRUE(WriteBytes(path, bytes));
-    }
-    std::string CatalogName() {
-        SystemProfile live;
-        RunInventory(live);
-        return CatalogFileName(live);
     }
     ProgramFolder program;
     ScopedTempDir& dir = program.dir;
@@ -64,11 +50,13 @@ TEST_F(Repository, StandsInForTheServerAndNothingGoesToTheNetwork) {
     const std::string restart = ReadBytes(FixtureFile("fake_sfxcab.exe"));
     std::string entries = CatalogEntry(1, "보안 업데이트", "rp_a.exe", "KB990407") +
                           CatalogEntry(2, "다시 시작 업데이트", "rp_b.exe", "KB990402") +
-                          "SHA256=" + HexDigest(restart) + "\r\n" +
+                          "SHA256=" + Sha256Hex(restart) + "\r\n" +
                           CatalogEntry(3, "바뀐 업데이트", "rp_c.exe", "KB990404") +
-                          "SHA256=" + HexDigest(ReadBytes(FixtureFile("fake_cabinet.exe"))) + "\r\n" +
+                          "SHA256=" + Sha256Hex(ReadBytes(FixtureFile("fake_cabinet.exe"))) + "\r\n" +
                           CatalogEntry(4, "없는 업데이트", "rp_d.exe", "KB990499");
-    ASSERT_TRUE(WriteBytes(repo + "\\update\\v2\\" + CatalogName(), CatalogText(entries, 4)));
+    SystemProfile live;
+    RunInventory(live);
+    ASSERT_TRUE(WriteBytes(repo + "\\update\\v2\\" + CatalogFileName(live), CatalogText(entries, 4)));
     ASSERT_TRUE(WriteBytes(repo + "\\update\\version.inf", "9.999\r\n"));
     Keep(HttpUrl("rp_a.exe"), security);
     Keep(HttpUrl("rp_b.exe"), restart);
@@ -109,7 +97,7 @@ TEST_F(Repository, StandsInForTheServerAndNothingGoesToTheNetwork) {
 // to the network.
 TEST_F(UpdateServerTest, TheSetupProgramComesFromARepositoryWithoutTheHomePage) {
     ScopedTempDir folder("qf repo ");
-    for (const char* sub : {"\\update"}) ASSERT_TRUE(::CreateDirectoryA((folder.Path() + sub).c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(folder.File("update").c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(folder.File("update\\version.inf"), "2.001\n"));
     ASSERT_TRUE(::CopyFileA(FixtureFile("fake_security.exe").c_str(), folder.File("update\\setup.exe").c_str(), FALSE));
     RepositorySource repository(folder.Path());

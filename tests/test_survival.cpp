@@ -8,6 +8,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include "catalog/Retrieval.h"
 #include "inventory/Detection.h"
@@ -32,10 +33,16 @@ std::string RegistryText(const char* key, const char* value) {
     return read == ERROR_SUCCESS ? std::string(data, size) : std::string();
 }
 
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
+// True while a process of that file name runs.
+bool ProcessRuns(const char* name) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = ::Process32First(snapshot, &entry); more && !found; more = ::Process32Next(snapshot, &entry))
+        found = ::lstrcmpiA(entry.szExeFile, name) == 0;
+    ::CloseHandle(snapshot);
+    return found;
 }
 
 class Survival : public ::testing::Test {
@@ -82,8 +89,12 @@ TEST_F(Survival, AnInstallCutOffIsReportedAtTheNextStart) {
         TestProcess app("\"" + exe + "\" auto", dir.Path());
         ASSERT_TRUE(WaitFor([&] { return ReadBytes(journal).find("START\t1\t1\t") != std::string::npos; }, 120000))
             << ReadBytes(journal);
+        ASSERT_TRUE(WaitFor([&] { return !record.Lines().empty(); }, 60000)) << "the installer did not start";
     }  // the program is killed here
+    // The installer outlives it until released; it must be gone before the
+    // event is reset, or it would wait on (holding the test's output open).
     ::SetEvent(release);
+    EXPECT_TRUE(WaitFor([] { return !ProcessRuns("sv_hang.exe"); }, 60000));
     {
         TestProcess app("\"" + exe + "\" debug", dir.Path());
         HWND main = nullptr;
@@ -159,7 +170,7 @@ TEST_F(Survival, AutoRestartGoesOnAfterTheRestartAndLeavesNothingBehind) {
 
     TestProcess restart("wineboot.exe --restart", "");
     ASSERT_TRUE(restart.WaitExit(180000));
-    ASSERT_TRUE(WaitFor([&] { return Count(Log(), "==== ") == 2; }, 120000)) << Log();
+    ASSERT_TRUE(WaitFor([&] { return Log().find("2/5번째") != std::string::npos; }, 120000)) << Log();
     const std::string log = Log();
     EXPECT_NE(log.find("재시작 연속 실행 1/5번째: 윈도우를 다시 시작한 뒤 계속합니다."), std::string::npos) << log;
     EXPECT_NE(log.find("재시작 연속 실행 2/5번째: 남은 업데이트가 없어 마칩니다."), std::string::npos) << log;

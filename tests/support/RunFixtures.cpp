@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "core/Crypto.h"
+
 namespace testing_support {
 
 namespace {
@@ -34,6 +36,14 @@ int Requests(const std::string& part) {
     int n = 0;
     for (const std::string& line : HttpRequests()) n += line.find(part) != std::string::npos;
     return n;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    Sha256Digest digest{};
+    Sha256Of(bytes.data(), bytes.size(), digest);
+    std::string hex;
+    for (unsigned char b : digest) hex += std::string(1, "0123456789abcdef"[b >> 4]) + "0123456789abcdef"[b & 15];
+    return hex;
 }
 
 std::vector<std::string> FakeRecord::Lines() const {

@@ -37,6 +37,9 @@ void DeleteUninstallKey(const std::string& name);
 // The requests the test server logged so far for a path with `part` in it.
 int Requests(const std::string& part);
 
+// The SHA-256 of `bytes` as a catalog pins it: 64 lower-case hex digits.
+std::string Sha256Hex(const std::string& bytes);
+
 // A record file of its own (QUELLFIX_FAKE_RECORD) for the fake installers
 // started meanwhile.
 class FakeRecord {
