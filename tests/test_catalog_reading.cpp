@@ -20,21 +20,14 @@ using namespace testing_support;
 
 namespace {
 
-struct Lookup {
-    std::string section;
-    std::string key;
-    std::string missing;
-};
+struct Lookup { std::string section, key, missing; };
 
 // Every lookup the program makes of a catalog of `entries` entries.
 std::vector<Lookup> ProgramLookups(int entries) {
     std::vector<Lookup> lookups = {{"INFO", kKeyLanguage.name, "ERROR"}};
     for (const CatalogKey& key : kCatalogKeys) {
-        if (key.section == CatalogSection::Info) {
-            lookups.push_back({"INFO", key.name, key.missing});
-            continue;
-        }
-        for (int n = 1; n <= entries; ++n) {
+        if (key.section == CatalogSection::Info) lookups.push_back({"INFO", key.name, key.missing});
+        for (int n = 1; key.section == CatalogSection::Entry && n <= entries; ++n) {
             lookups.push_back({EntrySection(n), key.name, key.missing});
             if (key.id == CatalogKeyId::Probe)
                 for (int k = 2; k <= 4; ++k) lookups.push_back({EntrySection(n), ProbeKeyName(k), key.missing});
@@ -44,9 +37,7 @@ std::vector<Lookup> ProgramLookups(int entries) {
 }
 
 template <typename T>
-const T& Pick(std::mt19937& random, const std::vector<T>& from) {
-    return from[random() % from.size()];
-}
+const T& Pick(std::mt19937& random, const std::vector<T>& from) { return from[random() % from.size()]; }
 
 std::string Value(std::mt19937& random) {
     static const std::vector<std::string> values = {

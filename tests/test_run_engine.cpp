@@ -105,7 +105,6 @@ TEST_F(RunEngineTest, EveryFailedDownloadNamesItsCauseAndIsNeverInstalled) {
     ASSERT_EQ(logs.size(), 10u);
     EXPECT_EQ(logs[0], "[1/7] 없는 파일 는 다운로드에 실패하여 설치하지 않습니다.\r\n\r\n");
     EXPECT_EQ(logs[4], "[5/7] 다른 파일 는 파일 검증에 실패하여 설치하지 않습니다.\r\n\r\n");
-    EXPECT_EQ(logs[5], "[6/7] 설치 를 설치하고 있습니다...  ");
     EXPECT_EQ(logs[6], "설치 완료\r\n\r\n");
     EXPECT_EQ(logs[8], "설치 완료 (재시작 필요)\r\n\r\n");
     EXPECT_EQ(logs[9], kRunRestartNeeded);

@@ -65,19 +65,4 @@ TEST(KeyJournal, DamagedLinesAreSkipped) {
     for (const Case& c : cases) EXPECT_EQ(ParseKeyJournal(c.text), c.entries) << c.what;
 }
 
-// Two key objects whose paths share their upper keys record those keys
-// twice; each restore takes back its own record, the newest first.
-TEST(KeyJournal, ARestoreRemovesItsOwnRecord) {
-    const KeyJournalEntry original = Entry("SOFTWARE"), opened = Entry("SOFTWARE", "HKEY_LOCAL_MACHINE", Descriptor(40));
-    const KeyJournalEntry other = Entry("SOFTWARE\\B");
-    std::vector<KeyJournalEntry> entries = {original, Entry("SOFTWARE\\A"), opened, other, original};
-    EXPECT_TRUE(RemoveKeyJournalEntry(entries, original));
-    EXPECT_EQ(entries, (std::vector<KeyJournalEntry>{original, Entry("SOFTWARE\\A"), opened, other}));
-    EXPECT_FALSE(RemoveKeyJournalEntry(entries, Entry("SOFTWARE", "HKEY_CURRENT_USER")));
-    EXPECT_FALSE(RemoveKeyJournalEntry(entries, Entry("SOFTWARE", "HKEY_LOCAL_MACHINE", Descriptor(20), "PC2")));
-    EXPECT_TRUE(RemoveKeyJournalEntry(entries, opened));
-    EXPECT_TRUE(RemoveKeyJournalEntry(entries, original));
-    EXPECT_EQ(entries, (std::vector<KeyJournalEntry>{Entry("SOFTWARE\\A"), other}));
-}
-
 }  // namespace
