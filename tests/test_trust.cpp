@@ -10,6 +10,7 @@
 #include <wincrypt.h>
 
 #include "catalog/Retrieval.h"
+#include "core/Text.h"
 #include "net/Download.h"
 #include "win/Handle.h"
 #include "support/RunFixtures.h"
@@ -30,9 +31,7 @@ std::string DigestOf(const std::string& path) {
     KernelHandle file(OpenDenyingWriters(path));
     Sha256Digest digest{};
     EXPECT_TRUE(HashFile(file.Get(), digest)) << path;
-    std::string hex;
-    for (unsigned char b : digest) hex.append(1, "0123456789abcdef"[b >> 4]).append(1, "0123456789abcdef"[b & 15]);
-    return hex;
+    return HexText(digest.data(), digest.size(), false);
 }
 
 // The checks below pass without CryptoAPI: no provider answers here, and

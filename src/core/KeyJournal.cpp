@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/RunLog.h"
+#include "core/Text.h"
 
 namespace {
 
@@ -13,33 +14,11 @@ const char kKeyRestored[] = "레지스트리 키의 접근 권한을 되돌렸�
 const char* const kRoots[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
                               "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
 const char kSeparator = '\t';
-const char kHexDigits[] = "0123456789ABCDEF";
 
 bool HasControlByte(const std::string& text) {
     for (unsigned char c : text)
         if (c < 0x20 || c == 0x7F) return true;
     return false;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// The bytes of `hex`; false for an odd length or a character that is not a
-// hex digit.
-bool DecodeHex(const std::string& hex, std::string& bytes) {
-    if (hex.size() % 2 != 0) return false;
-    bytes.clear();
-    bytes.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexValue(hex[i]), low = HexValue(hex[i + 1]);
-        if (high < 0 || low < 0) return false;
-        bytes.push_back(static_cast<char>(high * 16 + low));
-    }
-    return true;
 }
 
 // One line without its line end, read as an entry.
@@ -78,10 +57,7 @@ std::string FormatKeyJournal(const std::vector<KeyJournalEntry>& entries) {
     for (const KeyJournalEntry& entry : entries) {
         if (!CanJournalKey(entry)) continue;
         text += entry.computer + kSeparator + entry.root + kSeparator;
-        for (unsigned char byte : entry.security) {
-            text += kHexDigits[byte >> 4];
-            text += kHexDigits[byte & 0x0F];
-        }
+        text += HexText(reinterpret_cast<const unsigned char*>(entry.security.data()), entry.security.size(), true);
         text += kSeparator + entry.path + "\r\n";
     }
     return text;

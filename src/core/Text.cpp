@@ -52,3 +52,38 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
     }
     return i == a.size() && b[i] == '\0';
 }
+
+namespace {
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool DecodeHex(const std::string& hex, std::string& bytes) {
+    if (hex.size() % 2 != 0) return false;
+    std::string decoded;
+    decoded.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = HexDigitValue(hex[i]), low = HexDigitValue(hex[i + 1]);
+        if (high < 0 || low < 0) return false;
+        decoded.push_back(static_cast<char>(high * 16 + low));
+    }
+    bytes.swap(decoded);
+    return true;
+}
+
+std::string HexText(const unsigned char* bytes, std::size_t count, bool upperCase) {
+    const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}

@@ -4,6 +4,7 @@
 //
 // Layer: core/ uses the C++ standard library only: no Windows header, nothing else of the program.
 #pragma once
+#include <cstddef>
 #include <string>
 
 // The decimal digits at `text` (after leading white space when
@@ -29,3 +30,10 @@ int VersionNumber(const std::string& text);
 // True when `a` and `b` are equal with the letters A-Z taken in either case
 // (every other byte, CP949 ones included, compared as it is).
 bool EqualsIgnoringAsciiCase(const std::string& a, const char* b);
+
+// The bytes of `hex`, two hexadecimal digits (either case) to a byte; false,
+// with `bytes` left as it was, for an odd length or any other character.
+bool DecodeHex(const std::string& hex, std::string& bytes);
+
+// `count` bytes written as two hexadecimal digits each, in upper or lower case.
+std::string HexText(const unsigned char* bytes, std::size_t count, bool upperCase);

@@ -21,13 +21,6 @@ bool IsDeviceName(const std::string& name) {
     return false;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 bool IsSafeUpdateFileName(const std::string& name, std::size_t folderLength) {
@@ -49,24 +42,16 @@ std::string UpdateFilePath(const std::string& folder, const std::string& name) {
 }
 
 bool ParseSha256Hex(const std::string& text, Sha256Digest& digest) {
-    if (text.size() != 2 * digest.size()) return false;
-    Sha256Digest parsed;
-    for (std::size_t i = 0; i < parsed.size(); ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0) return false;
-        parsed[i] = static_cast<unsigned char>(high * 16 + low);
-    }
-    digest = parsed;
+    std::string bytes;
+    if (text.size() != 2 * digest.size() || !DecodeHex(text, bytes)) return false;
+    std::memcpy(digest.data(), bytes.data(), digest.size());
     return true;
 }
 
 std::string RepositoryPathOfUrl(const std::string& url) {
     Sha256Digest digest{};
     Sha256Of(url.data(), url.size(), digest);
-    static const char kHex[] = "0123456789abcdef";
-    std::string folder;
-    for (std::size_t i = 0; i < 16; ++i) folder += std::string(1, kHex[digest[i] >> 4]) + kHex[digest[i] & 15];
+    const std::string folder = HexText(digest.data(), 16, false);
 
     const std::string address = url.substr(0, url.find_first_of("?#"));
     const std::size_t slash = address.rfind('/');

@@ -18,17 +18,13 @@
 
 #include "checker/Publishing.h"
 #include "core/Crypto.h"
+#include "core/Text.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (std::size_t i = 0; i < size; ++i) hex.append(1, kDigits[bytes[i] >> 4]).append(1, kDigits[bytes[i] & 15]);
-    return hex;
-}
+std::string Hex(const unsigned char* bytes, std::size_t size) { return HexText(bytes, size, false); }
 
 Bytes FromHex(const std::string& hex) {
     Bytes bytes;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/Crypto.h"
+#include "core/Text.h"
 
 namespace testing_support {
 
@@ -41,9 +42,7 @@ int Requests(const std::string& part) {
 std::string Sha256Hex(const std::string& bytes) {
     Sha256Digest digest{};
     Sha256Of(bytes.data(), bytes.size(), digest);
-    std::string hex;
-    for (unsigned char b : digest) hex += std::string(1, "0123456789abcdef"[b >> 4]) + "0123456789abcdef"[b & 15];
-    return hex;
+    return HexText(digest.data(), digest.size(), false);
 }
 
 std::vector<std::string> FakeRecord::Lines() const {
