@@ -14,6 +14,7 @@
 #include "inventory/OsFacts.h"
 #include "registry/KeyJournalFile.h"
 #include "ui/MessageBox.h"
+#include "win/Machine.h"
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include "core/RunJournal.h"
 #include "core/RunTexts.h"
 #include "ui/MessageBox.h"
+#include "win/Machine.h"
 
 namespace {
 const char kAskToQuit[] = "모든 업데이트가 설치되어 있습니다. 프로그램을 종료하시겠습니까?";

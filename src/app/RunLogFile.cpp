@@ -5,6 +5,7 @@
 
 #include "core/RunLog.h"
 #include "win/Handle.h"
+#include "win/WholeFile.h"
 
 std::string RunLogPath(const std::string& programDir) {
     return programDir + "\\UPDATES\\quellfix.log";
@@ -14,13 +15,6 @@ LocalTime CurrentLocalTime() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-}
-
-std::string ComputerName() {
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    if (!::GetComputerNameA(name, &size)) return std::string();
-    return std::string(name, size < sizeof name ? size : sizeof name - 1);
 }
 
 void AppendRunLogEntry(const std::string& path, const std::string& entry) {
@@ -54,22 +48,5 @@ void AppendRunLogEntry(const std::string& path, const std::string& entry) {
                 return;
         }
     }
-    const std::string log = AppendToRunLog(existing, fromStart, entry);
-
-    const std::string temporary = path + ".new";
-    {
-        KernelHandle out(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out.Valid()) return;
-        DWORD written = 0;
-        const bool ok = ::WriteFile(out.Get(), log.data(), static_cast<DWORD>(log.size()),
-                                    &written, nullptr) &&
-                        written == log.size();
-        if (!out.Close() || !ok) {
-            ::DeleteFileA(temporary.c_str());
-            return;
-        }
-    }
-    if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        ::DeleteFileA(temporary.c_str());
+    ReplaceWholeFile(path, AppendToRunLog(existing, fromStart, entry));
 }

@@ -12,6 +12,5 @@ std::string RunLogPath(const std::string& programDir);
 // keep the file under its bound. The new file replaces the old one in one
 // move, so a failed write leaves the old log as it was.
 void AppendRunLogEntry(const std::string& path, const std::string& entry);
-// The local time and the computer's name for the entry's header.
+// The local time for the entry's header (its computer name: win/Machine.h).
 LocalTime CurrentLocalTime();
-std::string ComputerName();

@@ -8,6 +8,7 @@
 #include "registry/RegistryKey.h"
 #include "win/Handle.h"
 #include "win/SystemLibrary.h"
+#include "win/WholeFile.h"
 
 namespace {
 
@@ -36,38 +37,15 @@ std::string HistoryPath(const std::string& programDir) { return programDir + "\\
 std::string ChainStatePath(const std::string& programDir) { return programDir + "\\UPDATES\\quellfix.chain"; }
 
 std::string ReadSmallFile(const std::string& path) {
-    KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return std::string();
-    DWORD high = 0;
-    const DWORD size = ::GetFileSize(file.Get(), &high);
+    std::string text;
     // These files hold a line per update: a megabyte is far beyond them.
-    if (size == INVALID_FILE_SIZE || high != 0 || size > 1024 * 1024) return std::string();
-    std::string text(size, '\0');
-    DWORD got = 0;
-    if (size > 0 && (!::ReadFile(file.Get(), &text[0], size, &got, nullptr) || got != size)) return std::string();
+    ReadWholeFileAt(path, text, 1024 * 1024);
     return text;
 }
 
 bool ReplaceSmallFile(const std::string& path, const std::string& text) {
     if (text.empty()) return ::DeleteFileA(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    const std::string temporary = path + ".new";
-    {
-        KernelHandle out(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
-        if (!out.Valid()) return false;
-        DWORD written = 0;
-        const bool ok = ::WriteFile(out.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                        written == text.size() && ::FlushFileBuffers(out.Get());
-        if (!out.Close() || !ok) {
-            ::DeleteFileA(temporary.c_str());
-            return false;
-        }
-    }
-    if (::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    ::DeleteFileA(temporary.c_str());
-    return false;
+    return ReplaceWholeFile(path, text);
 }
 
 InstallHistory LoadHistory(const std::string& programDir) {

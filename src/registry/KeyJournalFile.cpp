@@ -7,6 +7,8 @@
 #include "registry/KeyRepair.h"
 #include "registry/RegistryKey.h"
 #include "win/Handle.h"
+#include "win/Machine.h"
+#include "win/WholeFile.h"
 
 namespace {
 
@@ -59,45 +61,15 @@ HKEY RootOfName(const std::string& name) {
     return nullptr;
 }
 
-std::string ThisComputer() {
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    if (!::GetComputerNameA(name, &size)) return std::string();
-    return std::string(name, size < sizeof name ? size : sizeof name - 1);
-}
-
 std::string TemporaryPath(const std::string& journal) { return journal + ".new"; }
-
-enum class FileState { Missing, Read, Unreadable };
-
-FileState ReadJournalText(const std::string& path, std::string& text) {
-    text.clear();
-    KernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::Missing
-                                                                              : FileState::Unreadable;
-    }
-    DWORD high = 0;
-    const DWORD size = ::GetFileSize(file.Get(), &high);
-    if ((size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) || high != 0 ||
-        size > kJournalFileLimit)
-        return FileState::Unreadable;
-    text.resize(size);
-    DWORD got = 0;
-    if (size > 0 && (!::ReadFile(file.Get(), &text[0], size, &got, nullptr) || got != size))
-        return FileState::Unreadable;
-    return FileState::Read;
-}
 
 // The records in the file; false when it exists but cannot be read, which
 // must not be taken for an empty journal.
 bool ReadJournal(const std::string& path, std::vector<KeyJournalEntry>& entries) {
     std::string text;
-    const FileState state = ReadJournalText(path, text);
+    const WholeFileRead state = ReadWholeFileAt(path, text, kJournalFileLimit);
     entries = ParseKeyJournal(text);
-    return state != FileState::Unreadable;
+    return state != WholeFileRead::Unreadable;
 }
 
 // Replaces the journal by `entries` in one move (or deletes it when there
@@ -112,30 +84,11 @@ bool WriteJournal(const std::string& path, const std::vector<KeyJournalEntry>& e
     const std::string::size_type slash = path.find_last_of('\\');
     if (slash != std::string::npos && slash > 0) ::CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
 
-    const std::string text = FormatKeyJournal(entries);
-    {
-        KernelHandle out(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out.Valid()) return false;
-        DWORD written = 0;
-        const bool ok = ::WriteFile(out.Get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                                    nullptr) &&
-                        written == text.size() && ::FlushFileBuffers(out.Get());
-        if (!out.Close() || !ok) {
-            ::DeleteFileA(temporary.c_str());
-            return false;
-        }
-    }
-    if (!::MoveFileExA(temporary.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temporary.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceWholeFile(path, FormatKeyJournal(entries));
 }
 
 KeyJournalEntry MakeEntry(HKEY root, const std::string& path, const BYTE* security, DWORD size) {
-    return KeyJournalEntry{ThisComputer(), NameOfRoot(root), path,
+    return KeyJournalEntry{ComputerName(), NameOfRoot(root), path,
                            std::string(reinterpret_cast<const char*>(security), size)};
 }
 
@@ -203,11 +156,11 @@ int RestoreJournaledKeys(std::vector<std::string>& restoredKeys) {
     // replaced is still whole.
     ::DeleteFileA(TemporaryPath(g_journalPath).c_str());
     std::string text;
-    if (ReadJournalText(g_journalPath, text) != FileState::Read) return 0;
+    if (ReadWholeFileAt(g_journalPath, text, kJournalFileLimit) != WholeFileRead::Read) return 0;
 
     const std::vector<KeyJournalEntry> entries = ParseKeyJournal(text);
     std::vector<KeyJournalEntry> left = entries;
-    const std::string computer = ThisComputer();
+    const std::string computer = ComputerName();
     int restored = 0;
     for (size_t i = entries.size(); i-- > 0;) {
         const KeyJournalEntry& entry = entries[i];

@@ -7,7 +7,7 @@
 #include "run/Diagnostics.h"
 #include "run/Launch.h"
 #include "trust/Verify.h"
-#include "win/Disk.h"
+#include "win/Machine.h"
 #include "win/Handle.h"
 #include "win/Win32Error.h"
 

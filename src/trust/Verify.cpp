@@ -3,8 +3,11 @@
 // alike on every Windows the program supports.
 #include "trust/Verify.h"
 
+#include <vector>
+
 #include "core/Crypto.h"
 #include "win/Handle.h"
+#include "win/WholeFile.h"
 #include "trust/TrustKey.h"
 
 namespace {
@@ -41,24 +44,9 @@ bool HashFile(HANDLE file, Sha256Digest& digest) {
     return HashWholeFile(file, hash) && hash.Finish(digest);
 }
 
-bool ReadWholeFile(HANDLE file, std::vector<unsigned char>& content, size_t limit) {
-    content.clear();
-    if (file == INVALID_HANDLE_VALUE || !file) return false;
-    if (::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
-    DWORD high = 0;
-    const DWORD low = ::GetFileSize(file, &high);
-    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
-    if (high != 0 || low > limit) return false;
-    content.resize(low);
-    DWORD got = 0;
-    if (low > 0 && (!::ReadFile(file, content.data(), low, &got, nullptr) || got != low))
-        return false;
-    return true;
-}
-
 bool FileIsSigned(HANDLE file, const std::string& signaturePath) {
     if (!SignedBuild()) return false;
-    std::vector<unsigned char> signature;
+    std::string signature;
     {
         KernelHandle signatureFile(OpenDenyingWriters(signaturePath));
         if (!ReadWholeFile(signatureFile.Get(), signature, 4096) || signature.empty())
@@ -66,7 +54,8 @@ bool FileIsSigned(HANDLE file, const std::string& signaturePath) {
     }
     Sha256Digest digest;
     return HashFile(file, digest) &&
-           RsaSignatureVerifies(digest, signature.data(), signature.size(), TrustKey());
+           RsaSignatureVerifies(digest, reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
+                                TrustKey());
 }
 
 HANDLE OpenDenyingWriters(const std::string& path) {

@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "core/UpdateFiles.h"
 
@@ -20,11 +19,6 @@ bool SignedBuild();
 
 // The SHA-256 digest of everything `file` holds, read from its start.
 bool HashFile(HANDLE file, Sha256Digest& digest);
-
-// The whole content of an open file, at most `limit` bytes; false when it
-// cannot be read or is larger.
-bool ReadWholeFile(HANDLE file, std::vector<unsigned char>& content,
-                   size_t limit = 64u * 1024u * 1024u);
 
 // True when the file open as `file` carries the trust key's signature in the
 // file at `signaturePath` (at most 4096 bytes). False in an unsigned build.

@@ -1,5 +1,5 @@
-// Free space (see Disk.h).
-#include "win/Disk.h"
+// The machine's name and free space (see Machine.h).
+#include "win/Machine.h"
 
 #include <windows.h>
 
@@ -10,4 +10,11 @@ bool FreeDiskBytes(const std::string& folder, unsigned long long& bytes) {
     if (!::GetDiskFreeSpaceExA(path.c_str(), &available, &total, &free)) return false;
     bytes = available.QuadPart;
     return true;
+}
+
+std::string ComputerName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (!::GetComputerNameA(name, &size)) return std::string();
+    return std::string(name, size < sizeof name ? size : sizeof name - 1);
 }
